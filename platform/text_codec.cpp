@@ -1,0 +1,228 @@
+#include "platform/text_codec.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <vector>
+
+namespace lorvane::platform {
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+// Decodes one UTF-8 sequence at `pos`; returns the code point or -1 and advances pos by the
+// number of bytes consumed (at least one).
+int32_t DecodeUtf8At(std::string_view s, size_t& pos) {
+  const auto lead = static_cast<uint8_t>(s[pos]);
+  if (lead < 0x80) {
+    ++pos;
+    return lead;
+  }
+  int extra = 0;
+  uint32_t cp = 0;
+  uint32_t min = 0;
+  if ((lead & 0xE0) == 0xC0) {
+    extra = 1, cp = lead & 0x1F, min = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    extra = 2, cp = lead & 0x0F, min = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    extra = 3, cp = lead & 0x07, min = 0x10000;
+  } else {
+    ++pos;
+    return -1;
+  }
+  size_t i = pos + 1;
+  for (int k = 0; k < extra; ++k, ++i) {
+    if (i >= s.size() || (static_cast<uint8_t>(s[i]) & 0xC0) != 0x80) {
+      pos = i;
+      return -1;
+    }
+    cp = (cp << 6) | (static_cast<uint8_t>(s[i]) & 0x3F);
+  }
+  pos = i;
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return -1;
+  return static_cast<int32_t>(cp);
+}
+
+void AppendCodePoint(std::u16string& out, uint32_t cp) {
+  if (cp >= 0x10000) {
+    cp -= 0x10000;
+    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+  } else {
+    out.push_back(static_cast<char16_t>(cp));
+  }
+}
+
+// Runs iconv over the whole input; returns false on the first sequence it cannot convert.
+bool IconvAll(const char* to, const char* from, std::string_view in, std::string& out) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  std::vector<char> buffer(in.size() * 4 + 16);
+  char* src = const_cast<char*>(in.data());
+  size_t srcLeft = in.size();
+  char* dst = buffer.data();
+  size_t dstLeft = buffer.size();
+  const size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+  const bool ok = rc != static_cast<size_t>(-1) && iconv(cd, nullptr, nullptr, &dst, &dstLeft) !=
+                                                       static_cast<size_t>(-1);
+  iconv_close(cd);
+  if (ok) out.assign(buffer.data(), static_cast<size_t>(dst - buffer.data()));
+  return ok;
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view bytes) {
+  size_t pos = 0;
+  while (pos < bytes.size()) {
+    if (DecodeUtf8At(bytes, pos) < 0) return false;
+  }
+  return true;
+}
+
+std::optional<std::u16string> Utf8ToUtf16(std::string_view bytes) {
+  std::u16string out;
+  out.reserve(bytes.size());
+  size_t pos = 0;
+  while (pos < bytes.size()) {
+    const int32_t cp = DecodeUtf8At(bytes, pos);
+    if (cp < 0) return std::nullopt;
+    AppendCodePoint(out, static_cast<uint32_t>(cp));
+  }
+  return out;
+}
+
+std::u16string Utf8ToUtf16Lossy(std::string_view bytes) {
+  std::u16string out;
+  out.reserve(bytes.size());
+  size_t pos = 0;
+  while (pos < bytes.size()) {
+    const int32_t cp = DecodeUtf8At(bytes, pos);
+    AppendCodePoint(out, cp < 0 ? kReplacement : static_cast<uint32_t>(cp));
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t cp = text[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = kReplacement;
+    }
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::u16string Cp932ToUtf16(std::string_view bytes) {
+  std::string utf16;
+  if (IconvAll("UTF-16LE", "CP932", bytes, utf16)) return Utf16LeBytesToText(utf16);
+  // Decode piece by piece so one bad byte costs one replacement character.
+  std::u16string out;
+  size_t pos = 0;
+  while (pos < bytes.size()) {
+    const auto b = static_cast<uint8_t>(bytes[pos]);
+    const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    const size_t len = (lead && pos + 1 < bytes.size()) ? 2 : 1;
+    if (IconvAll("UTF-16LE", "CP932", bytes.substr(pos, len), utf16)) {
+      out += Utf16LeBytesToText(utf16);
+    } else {
+      out.push_back(kReplacement);
+    }
+    pos += len;
+  }
+  return out;
+}
+
+std::string Utf16ToCp932(std::u16string_view text) {
+  std::string out;
+  if (IconvAll("CP932", "UTF-16LE", TextToUtf16LeBytes(text), out)) return out;
+  out.clear();
+  for (size_t i = 0; i < text.size(); ++i) {
+    size_t len = (text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size()) ? 2 : 1;
+    std::string piece;
+    if (IconvAll("CP932", "UTF-16LE", TextToUtf16LeBytes(text.substr(i, len)), piece)) {
+      out += piece;
+    } else {
+      out.push_back('?');
+    }
+    i += len - 1;
+  }
+  return out;
+}
+
+std::u16string Utf16LeBytesToText(std::string_view bytes) {
+  std::u16string out(bytes.size() / 2, u'\0');
+  for (size_t i = 0; i < out.size(); ++i) {
+    out[i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) |
+                                   (static_cast<uint8_t>(bytes[2 * i + 1]) << 8));
+  }
+  return out;
+}
+
+std::string TextToUtf16LeBytes(std::u16string_view text) {
+  std::string out(text.size() * 2, '\0');
+  for (size_t i = 0; i < text.size(); ++i) {
+    out[2 * i] = static_cast<char>(text[i] & 0xFF);
+    out[2 * i + 1] = static_cast<char>(text[i] >> 8);
+  }
+  return out;
+}
+
+char16_t AsciiToLower(char16_t c) { return (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c; }
+
+bool EqualsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (AsciiToLower(a[i]) != AsciiToLower(b[i])) return false;
+  }
+  return true;
+}
+
+bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (AsciiToLower(static_cast<unsigned char>(a[i])) !=
+        AsciiToLower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::u16string_view Trim(std::u16string_view text, std::u16string_view set) {
+  const size_t first = text.find_first_not_of(set);
+  if (first == std::u16string_view::npos) return {};
+  const size_t last = text.find_last_not_of(set);
+  return text.substr(first, last - first + 1);
+}
+
+std::u16string_view TrimRight(std::u16string_view text, std::u16string_view set) {
+  const size_t last = text.find_last_not_of(set);
+  if (last == std::u16string_view::npos) return {};
+  return text.substr(0, last + 1);
+}
+
+}  // namespace lorvane::platform
