@@ -1,0 +1,72 @@
+#include "cardimage/card_image.h"
+
+#include <fstream>
+#include <iterator>
+#include <utility>
+
+namespace lorvane::cardimage {
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+constexpr size_t kMaxImageBytes = 16 * 1024 * 1024;
+
+}  // namespace
+
+const CardService* CardSystem::FindService(uint16_t serviceCode) const {
+  for (const CardService& service : services) {
+    if (service.code == serviceCode) return &service;
+  }
+  return nullptr;
+}
+
+CardService* CardSystem::FindService(uint16_t serviceCode) {
+  return const_cast<CardService*>(std::as_const(*this).FindService(serviceCode));
+}
+
+std::optional<std::vector<uint8_t>> ParseHexBytes(std::string_view text) {
+  std::vector<uint8_t> bytes;
+  size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == ' ' || text[i] == '\t') {
+      ++i;
+      continue;
+    }
+    if (i + 1 >= text.size()) return std::nullopt;
+    const int hi = HexValue(text[i]);
+    const int lo = HexValue(text[i + 1]);
+    if (hi < 0 || lo < 0) return std::nullopt;
+    bytes.push_back(static_cast<uint8_t>(hi << 4 | lo));
+    i += 2;
+  }
+  return bytes;
+}
+
+std::optional<CardImage> LoadCardImage(const std::filesystem::path& file, std::string& error) {
+  std::ifstream in(file, std::ios::binary);
+  std::error_code ec;
+  if (!in || std::filesystem::is_directory(file, ec)) {
+    error = file.string() + ": cannot be opened";
+    return std::nullopt;
+  }
+  std::string text;
+  text.resize(kMaxImageBytes + 1);
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<size_t>(in.gcount()));
+  if (text.size() > kMaxImageBytes) {
+    error = file.string() + ": too large for a card image";
+    return std::nullopt;
+  }
+  std::string place;
+  const bool flipper = text.rfind("Filetype: Flipper NFC device", 0) == 0;
+  auto image = flipper ? ParseFlipperDump(text, place) : ParseCardImageJson(text, place);
+  if (!image) error = file.string() + ": " + place;
+  return image;
+}
+
+}  // namespace lorvane::cardimage

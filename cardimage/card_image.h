@@ -1,0 +1,58 @@
+// What a FeliCa card shows to a reader, as saved in a card image file: its IDm and PMm, its
+// systems, and per system its areas and services with the blocks readable without a key.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lorvane::cardimage {
+
+using Block = std::array<uint8_t, 16>;
+using Id8 = std::array<uint8_t, 8>;
+
+struct CardArea {
+  uint16_t code = 0;
+  uint16_t end = 0;
+};
+
+struct CardService {
+  uint16_t code = 0;
+  std::vector<Block> blocks;  // block i is block number i; empty: needs a key
+};
+
+struct CardSystem {
+  uint16_t code = 0;
+  Id8 idm{};
+  std::vector<CardArea> areas;
+  std::vector<CardService> services;
+
+  const CardService* FindService(uint16_t code) const;
+  CardService* FindService(uint16_t code);
+};
+
+struct CardImage {
+  Id8 idm{};
+  Id8 pmm{};
+  std::vector<CardSystem> systems;  // in the order Request System Code reports them
+};
+
+// Reads a card image: native JSON, or a Flipper FeliCa dump. On failure returns nullopt and
+// sets `error` to a message naming the file and the place of the fault.
+std::optional<CardImage> LoadCardImage(const std::filesystem::path& file, std::string& error);
+
+// The parsers behind LoadCardImage; `error` gets the place of the fault without the file.
+std::optional<CardImage> ParseCardImageJson(std::string_view text, std::string& error);
+std::optional<CardImage> ParseFlipperDump(std::string_view text, std::string& error);
+
+// The native JSON form of a card image.
+std::string SerializeCardImageJson(const CardImage& image);
+
+// Parses `bytes` hexadecimal byte pairs, blanks allowed between pairs.
+std::optional<std::vector<uint8_t>> ParseHexBytes(std::string_view text);
+
+}  // namespace lorvane::cardimage

@@ -1,0 +1,35 @@
+// The viewer's command line: a headless read of a card image or a reader, printed as text
+// or JSON.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lorvane::app {
+
+inline constexpr int kExitRead = 0;
+inline constexpr int kExitNotRead = 1;
+inline constexpr int kExitUsage = 2;
+
+struct CommandLine {
+  bool read = false;
+  bool json = false;
+  bool help = false;
+  bool version = false;
+  std::optional<std::string> card;
+  std::optional<std::string> definitions;
+  std::optional<std::string> language;
+};
+
+// Parses the arguments (without the program name); on a usage error returns nullopt and
+// sets `error`.
+std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args, std::string& error);
+
+// Runs a parsed command line and returns the exit status; `executable` is the program's
+// own path (its folder holds the settings and Define/).
+int RunCommandLine(const CommandLine& command, const std::string& executable);
+
+std::string UsageText();
+
+}  // namespace lorvane::app

@@ -1,0 +1,31 @@
+// The language catalogue with the texts of the selected language: the main dialog's
+// strings, its messages and the popup menu texts. A missing text reads as its key name.
+#pragma once
+
+#include <array>
+
+#include "viewer/app/language_list.h"
+
+namespace lorvane::app {
+
+class LanguageTable final : public LanguageList {
+ public:
+  static constexpr uint16_t kCapacity = 200;
+  enum Menu { kHelp, kHelpAbout, kLanguage, kSetting, kDllInfo, kDllPath };
+
+  LanguageTable() : LanguageList(kCapacity, u"Language.ini") {}
+
+  uint16_t LoadTexts() override;
+
+  // STRING001..STRING006, MESSAGE001..MESSAGE002 (1-based as in the file), menu texts.
+  const std::u16string& String(int n) const { return strings_.at(n - 1); }
+  const std::u16string& Message(int n) const { return messages_.at(n - 1); }
+  const std::u16string& MenuText(Menu item) const { return menu_.at(item); }
+
+ private:
+  std::array<std::u16string, 6> strings_;
+  std::array<std::u16string, 2> messages_;
+  std::array<std::u16string, 6> menu_;
+};
+
+}  // namespace lorvane::app

@@ -1,0 +1,52 @@
+// Everything the viewer does before its dialog opens and after it closes: where the program
+// lies, its settings, and the language catalogue.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "viewer/app/language_table.h"
+#include "viewer/app/viewer_settings.h"
+
+namespace lorvane::app {
+
+inline constexpr char kLanguageInitializeError[] = "Language Initialize Error!";
+
+struct ProgramPaths {
+  std::filesystem::path folder;    // the executable's folder
+  std::u16string baseName;         // file name without folder and extension
+  std::filesystem::path settingsFile;  // folder / baseName + ".INI"
+
+  static ProgramPaths For(const std::filesystem::path& executable);
+};
+
+// The display name of the user's language, from LC_ALL / LC_MESSAGES / LANG ("English" on an
+// English locale, "日本語" on a Japanese one); empty when the locale names no language.
+std::u16string DefaultLanguageName();
+
+class ViewerApp {
+ public:
+  explicit ViewerApp(const std::filesystem::path& executable);
+
+  // Reads the settings and opens the language catalogue. `languageOverride` replaces the
+  // stored language name. False when no language could be loaded ("Language Initialize
+  // Error!"); the settings file is then left alone.
+  bool Start(const std::optional<std::u16string>& languageOverride = std::nullopt);
+  // Writes the settings file with the language selected now.
+  bool SaveSettings() const;
+
+  const ProgramPaths& paths() const { return paths_; }
+  const ViewerSettings& settings() const { return settings_; }
+  LanguageTable& languages() { return languages_; }
+  std::filesystem::path LanguageBaseFolder() const;
+  std::u16string AboutProductText() const;
+  std::u16string AboutNoticeText() const;
+
+ private:
+  ProgramPaths paths_;
+  ViewerSettings settings_;
+  LanguageTable languages_;
+};
+
+}  // namespace lorvane::app

@@ -1,0 +1,35 @@
+#include "viewer/app/viewer_settings.h"
+
+#include "platform/ini_profile.h"
+#include "platform/text_codec.h"
+
+namespace lorvane::app {
+namespace {
+
+constexpr std::array<std::u16string_view, 4> kWindowKeys = {u"WindowLeft", u"WindowRight",
+                                                            u"Windowtop", u"Windowbottom"};
+
+}  // namespace
+
+ViewerSettings ViewerSettings::Read(const std::filesystem::path& file) {
+  ViewerSettings s;
+  s.languageDirectory = platform::GetProfileString(u"Setting", u"LanguageDirectory",
+                                                   kDefaultLanguageDirectory, 259, file);
+  if (s.languageDirectory.empty()) s.languageDirectory = kDefaultLanguageDirectory;
+  s.language = platform::GetProfileString(u"Property", u"Language", u"", 199, file);
+  for (size_t i = 0; i < kWindowKeys.size(); ++i) {
+    s.window[i] = static_cast<int32_t>(platform::GetProfileInt(u"Property", kWindowKeys[i], -1, file));
+  }
+  return s;
+}
+
+bool ViewerSettings::Write(const std::filesystem::path& file, const std::u16string& currentLanguage) const {
+  bool ok = platform::WriteProfileString(u"Setting", u"LanguageDirectory", languageDirectory, file);
+  ok = platform::WriteProfileString(u"Property", u"Language", currentLanguage, file) && ok;
+  for (size_t i = 0; i < kWindowKeys.size(); ++i) {
+    ok = platform::WriteProfileString(u"Property", kWindowKeys[i], platform::U16(std::to_string(window[i])), file) && ok;
+  }
+  return ok;
+}
+
+}  // namespace lorvane::app
