@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include "platform/text_codec.h"
+#include "testing/support/temp_dir.h"
+#include "viewer/app/definition_discovery.h"
+#include "viewer/app/viewer_app.h"
+
+namespace lorvane::app {
+namespace {
+
+using lorvane::testing::TempDir;
+using platform::U8;
+
+std::vector<std::string> Names(const CardDefinitions& definitions) {
+  std::vector<std::string> names;
+  for (const auto& d : definitions) names.push_back(U8(d->GetCardName()));
+  return names;
+}
+
+std::string Section(const std::string& section, const std::string& name) {
+  return "[" + section + "]\r\nCardName=" + name + "\r\n";
+}
+
+TEST(DefinitionDiscovery, CardDefineSectionsThenSingleFilesWithoutRepeats) {
+  TempDir dir;
+  dir.Write("CardDefine.ini", Section("Service01", "Transit") + Section("Service02", "Edy") +
+                                  Section("Service04", "Never"));
+  dir.Write("CardDef_b.ini", Section("Card Definition", "TRANSIT"));  // repeats a name
+  dir.Write("carddef_a.INI", Section("Card Definition", "nanaco"));  // sorts last: a repeat
+  dir.Write("CardDef_c.ini", Section("Card Definition", "Nanaco"));
+  dir.Write("CardDef_d.ini", "[Other]\r\nCardName=x\r\n");             // fails to load, still listed
+  dir.Write("Other.ini", Section("Card Definition", "Other"));
+  EXPECT_EQ(Names(LoadCardDefinitions(dir.path())),
+            (std::vector<std::string>{"Transit", "Edy", "Nanaco", "不明カード"}));
+}
+
+TEST(DefinitionDiscovery, AtMostTwentyDefinitions) {
+  TempDir dir;
+  std::string file;
+  for (int n = 1; n <= 22; ++n) {
+    char section[16];
+    std::snprintf(section, sizeof section, "Service%02d", n);
+    file += Section(section, "Card " + std::to_string(n));
+  }
+  dir.Write("CardDefine.ini", file);
+  dir.Write("CardDef_x.ini", Section("Card Definition", "Extra"));
+  const auto definitions = LoadCardDefinitions(dir.path());
+  ASSERT_EQ(definitions.size(), 20u);
+  EXPECT_EQ(U8(definitions.back()->GetCardName()), "Card 20");
+  EXPECT_TRUE(LoadCardDefinitions(dir.path() / "missing").empty());
+}
+
+TEST(ViewerSettings, FirstRunWritesDefaultsAndCarriesWindowKeysThrough) {
+  TempDir dir;
+  const auto exe = dir.path() / "lorvane";
+  dir.Write("Define/Language/English/Language.ini", "[Information]\nApplication=lorvane\nName=English\n");
+  dir.Write("Define/Language/Japanese/Language.ini", "[Information]\nApplication=lorvane\nName=日本語\n");
+  {
+    ViewerApp app(exe);
+    ASSERT_TRUE(app.Start(u"日本語"));
+    EXPECT_EQ(app.paths().settingsFile, dir.path() / "lorvane.INI");
+    EXPECT_EQ(app.languages().GetCurrentFolder(), dir.path() / "Define/Language/Japanese");
+    ASSERT_TRUE(app.SaveSettings());
+  }
+  EXPECT_EQ(dir.Read("lorvane.INI"),
+            "[Setting]\r\nLanguageDirectory=Define\\Language\r\n[Property]\r\nLanguage=日本語\r\n"
+            "WindowLeft=-1\r\nWindowRight=-1\r\nWindowtop=-1\r\nWindowbottom=-1\r\n");
+  dir.Write("lorvane.INI", "[Setting]\nLanguageDirectory=\n[Property]\nLanguage=Klingon\nWindowLeft=120\n");
+  ViewerApp app(exe);
+  ASSERT_TRUE(app.Start());
+  EXPECT_EQ(app.settings().languageDirectory, kDefaultLanguageDirectory);
+  EXPECT_EQ(app.settings().window[0], 120);
+  EXPECT_EQ(U8(app.languages().GetCurrentLanguageName()), "English");
+  ASSERT_TRUE(app.SaveSettings());
+  EXPECT_EQ(dir.Read("lorvane.INI"),
+            "[Setting]\nLanguageDirectory=Define\\Language\n[Property]\nLanguage=English\nWindowLeft=120\n"
+            "WindowRight=-1\nWindowtop=-1\nWindowbottom=-1\n");
+}
+
+TEST(ViewerSettings, AnotherProgramNameUsesItsOwnFiles) {
+  TempDir dir;
+  dir.Write("Define/Language/English/Language.ini", "[Information]\nApplication=lorvane\nName=English\n");
+  ViewerApp renamed(dir.path() / "viewer2");
+  EXPECT_EQ(renamed.paths().settingsFile, dir.path() / "viewer2.INI");
+  EXPECT_FALSE(renamed.Start());  // no language names "viewer2"
+  dir.Write("lorvane.INI", "[Setting]\nLanguageDirectory=..\\elsewhere\n");
+  ViewerApp moved(dir.path() / "lorvane");
+  EXPECT_FALSE(moved.Start());
+  EXPECT_EQ(moved.LanguageBaseFolder(), dir.path().parent_path() / "elsewhere/");
+}
+
+TEST(ViewerSettings, DefaultLanguageFollowsTheLocale) {
+  const char* saved = std::getenv("LC_ALL");
+  const std::string keep = saved != nullptr ? saved : "";
+  setenv("LC_ALL", "ja_JP.UTF-8", 1);
+  EXPECT_EQ(DefaultLanguageName(), u"日本語");
+  setenv("LC_ALL", "en_GB", 1);
+  EXPECT_EQ(DefaultLanguageName(), u"English");
+  setenv("LC_ALL", "C", 1);
+  EXPECT_EQ(DefaultLanguageName(), u"");
+  if (saved != nullptr) {
+    setenv("LC_ALL", keep.c_str(), 1);
+  } else {
+    unsetenv("LC_ALL");
+  }
+}
+
+}  // namespace
+}  // namespace lorvane::app
