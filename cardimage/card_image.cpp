@@ -54,14 +54,14 @@ std::optional<CardImage> LoadCardImage(const std::filesystem::path& file, std::s
     error = file.string() + ": cannot be opened";
     return std::nullopt;
   }
-  std::string text;
-  text.resize(kMaxImageBytes + 1);
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<size_t>(in.gcount()));
-  if (text.size() > kMaxImageBytes) {
-    error = file.string() + ": too large for a card image";
+  const auto size = std::filesystem::file_size(file, ec);
+  if (ec || size > kMaxImageBytes) {
+    error = file.string() + (ec ? ": cannot be read" : ": too large for a card image");
     return std::nullopt;
   }
+  std::string text(static_cast<size_t>(size), '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<size_t>(in.gcount()));
   std::string place;
   const bool flipper = text.rfind("Filetype: Flipper NFC device", 0) == 0;
   auto image = flipper ? ParseFlipperDump(text, place) : ParseCardImageJson(text, place);

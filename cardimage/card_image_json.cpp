@@ -17,8 +17,8 @@ class JsonReader {
   std::string error;
 
   template <size_t N>
-  bool HexArray(const json& parent, const char* key, const std::string& place, std::array<uint8_t, N>& out,
-                bool required) {
+  bool HexArray(const json& parent, const char* key, const std::string& place,
+                std::array<uint8_t, N>& out, bool required) {
     if (!parent.contains(key)) {
       if (required) Fail(place, std::string("missing \"") + key + "\"");
       return !required;
@@ -26,7 +26,8 @@ class JsonReader {
     const json& value = parent[key];
     const auto bytes = value.is_string() ? ParseHexBytes(value.get<std::string>()) : std::nullopt;
     if (!bytes || bytes->size() != N) {
-      return Fail(place + "." + key, "expected " + std::to_string(N) + " bytes in hexadecimal digits");
+      return Fail(place + "." + key,
+                  "expected " + std::to_string(N) + " bytes in hexadecimal digits");
     }
     std::copy(bytes->begin(), bytes->end(), out.begin());
     return true;
@@ -45,7 +46,8 @@ class JsonReader {
   }
 
   bool List(const json& parent, const char* key, const std::string& place, bool required) {
-    if (!parent.contains(key)) return required ? Fail(place, std::string("missing \"") + key + "\"") : true;
+    if (!parent.contains(key))
+      return required ? Fail(place, std::string("missing \"") + key + "\"") : true;
     if (!parent[key].is_array()) return Fail(place + "." + key, "expected a list");
     return true;
   }
@@ -53,7 +55,8 @@ class JsonReader {
 
 bool ReadService(JsonReader& r, const json& node, const std::string& place, CardService& service) {
   if (!node.is_object()) return r.Fail(place, "expected an object");
-  if (!r.Code(node, "code", place, service.code) || !r.List(node, "blocks", place, false)) return false;
+  if (!r.Code(node, "code", place, service.code) || !r.List(node, "blocks", place, false))
+    return false;
   if (!node.contains("blocks")) return true;
   const json& blocks = node["blocks"];
   for (size_t i = 0; i < blocks.size(); ++i) {
@@ -71,8 +74,9 @@ bool ReadSystem(JsonReader& r, const json& node, const std::string& place, const
                 CardSystem& system) {
   if (!node.is_object()) return r.Fail(place, "expected an object");
   system.idm = cardIdm;
-  if (!r.Code(node, "code", place, system.code) || !r.HexArray(node, "idm", place, system.idm, false) ||
-      !r.List(node, "areas", place, false) || !r.List(node, "services", place, false)) {
+  if (!r.Code(node, "code", place, system.code) ||
+      !r.HexArray(node, "idm", place, system.idm, false) || !r.List(node, "areas", place, false) ||
+      !r.List(node, "services", place, false)) {
     return false;
   }
   if (node.contains("areas")) {
@@ -81,7 +85,8 @@ bool ReadSystem(JsonReader& r, const json& node, const std::string& place, const
       const std::string at = place + ".areas[" + std::to_string(i) + "]";
       CardArea area;
       if (!areas[i].is_object()) return r.Fail(at, "expected an object");
-      if (!r.Code(areas[i], "code", at, area.code) || !r.Code(areas[i], "end", at, area.end)) return false;
+      if (!r.Code(areas[i], "code", at, area.code) || !r.Code(areas[i], "end", at, area.end))
+        return false;
       system.areas.push_back(area);
     }
   }
@@ -89,7 +94,8 @@ bool ReadSystem(JsonReader& r, const json& node, const std::string& place, const
     const json& services = node["services"];
     for (size_t i = 0; i < services.size(); ++i) {
       CardService service;
-      if (!ReadService(r, services[i], place + ".services[" + std::to_string(i) + "]", service)) return false;
+      if (!ReadService(r, services[i], place + ".services[" + std::to_string(i) + "]", service))
+        return false;
       system.services.push_back(std::move(service));
     }
   }
@@ -118,9 +124,13 @@ std::optional<CardImage> ParseCardImageJson(std::string_view text, std::string& 
   try {
     document = json::parse(text);
   } catch (const json::parse_error& e) {
-    const size_t at = std::min(e.byte > 0 ? e.byte - 1 : 0, text.size());
-    const size_t line = 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<ptrdiff_t>(at), '\n'));
+    const size_t at = std::min<size_t>(e.byte > 0 ? e.byte - 1 : 0, text.size());
+    const size_t line = 1 + static_cast<size_t>(std::count(
+                                text.begin(), text.begin() + static_cast<ptrdiff_t>(at), '\n'));
     error = "not valid JSON (line " + std::to_string(line) + ")";
+    return std::nullopt;
+  } catch (const json::exception&) {
+    error = "not valid JSON (a number out of range)";
     return std::nullopt;
   }
   JsonReader r;
@@ -141,14 +151,16 @@ std::optional<CardImage> ParseCardImageJson(std::string_view text, std::string& 
     r.Fail("version", "expected 1");
     return fail();
   }
-  if (!r.HexArray(document, "idm", "card", image.idm, true) || !r.HexArray(document, "pmm", "card", image.pmm, false) ||
+  if (!r.HexArray(document, "idm", "card", image.idm, true) ||
+      !r.HexArray(document, "pmm", "card", image.pmm, false) ||
       !r.List(document, "systems", "card", true)) {
     return fail();
   }
   const json& systems = document["systems"];
   for (size_t i = 0; i < systems.size(); ++i) {
     CardSystem system;
-    if (!ReadSystem(r, systems[i], "systems[" + std::to_string(i) + "]", image.idm, system)) return fail();
+    if (!ReadSystem(r, systems[i], "systems[" + std::to_string(i) + "]", image.idm, system))
+      return fail();
     image.systems.push_back(std::move(system));
   }
   return image;
@@ -160,7 +172,8 @@ std::string SerializeCardImageJson(const CardImage& image) {
     ojson node = {{"code", HexCode(system.code)}, {"idm", Hex(system.idm.data(), 8)}};
     if (!system.areas.empty()) {
       ojson areas = ojson::array();
-      for (const CardArea& area : system.areas) areas.push_back({{"code", HexCode(area.code)}, {"end", HexCode(area.end)}});
+      for (const CardArea& area : system.areas)
+        areas.push_back({{"code", HexCode(area.code)}, {"end", HexCode(area.end)}});
       node["areas"] = areas;
     }
     ojson services = ojson::array();
@@ -177,10 +190,10 @@ std::string SerializeCardImageJson(const CardImage& image) {
     systems.push_back(node);
   }
   const ojson document = {{"format", "felica-card-image"},
-                         {"version", 1},
-                         {"idm", Hex(image.idm.data(), 8)},
-                         {"pmm", Hex(image.pmm.data(), 8)},
-                         {"systems", systems}};
+                          {"version", 1},
+                          {"idm", Hex(image.idm.data(), 8)},
+                          {"pmm", Hex(image.pmm.data(), 8)},
+                          {"systems", systems}};
   return document.dump(1) + "\n";
 }
 

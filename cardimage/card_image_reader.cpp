@@ -31,7 +31,8 @@ int32_t CardImageReader::ReaderSetCurrentCard(uint32_t /*index*/, const uint8_t*
 
 int32_t CardImageReader::ReaderRead(uint32_t serviceCode, uint32_t block, uint8_t* data) {
   if (!current_) return kCardDetached;
-  const CardService* service = image_.systems[*current_].FindService(static_cast<uint16_t>(serviceCode));
+  const CardService* service =
+      image_.systems[*current_].FindService(static_cast<uint16_t>(serviceCode));
   if (service == nullptr || service->blocks.empty()) return kNoCard;
   const size_t number = block & 0xFFu;
   if (number >= service->blocks.size()) return kReadFailed;

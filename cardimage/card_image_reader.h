@@ -11,10 +11,10 @@
 namespace lorvane::cardimage {
 
 // Statuses, as the reader plug-ins give them.
-inline constexpr int32_t kNoCard = 5;         // no system answered the poll; or the card
-                                              // refused the service (status flags 01 A6)
+inline constexpr int32_t kNoCard = 5;          // no system answered the poll; or the card
+                                               // refused the service (status flags 01 A6)
 inline constexpr int32_t kCardDetached = -12;  // no current card
-inline constexpr int32_t kReadFailed = -53;   // block number beyond the service (01 A8)
+inline constexpr int32_t kReadFailed = -53;    // block number beyond the service (01 A8)
 
 class CardImageReader final : public carddef::CardReader {
  public:

@@ -10,11 +10,14 @@ namespace {
 
 std::string_view Strip(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
   return s;
 }
 
-bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+bool StartsWith(std::string_view s, std::string_view prefix) {
+  return s.substr(0, prefix.size()) == prefix;
+}
 
 std::optional<uint32_t> HexNumber(std::string_view s) {
   s = Strip(s);
@@ -74,7 +77,8 @@ std::optional<CardImage> FlipperParser::Parse(std::string_view text, std::string
 }
 
 bool FlipperParser::Line(std::string_view line) {
-  if (line.empty() || line.front() == '#' || line.front() == '|' || line.front() == '+' || line.front() == '-') {
+  if (line.empty() || line.front() == '#' || line.front() == '|' || line.front() == '+' ||
+      line.front() == '-') {
     return true;
   }
   if (StartsWith(line, "Block ")) return BlockLine(line);
@@ -110,7 +114,8 @@ bool FlipperParser::Header(std::string_view key, std::string_view value) {
   if (key == "Data format version") version2_ = value == "2";
   if (key == "Manufacture id" || key == "Manufacture parameter") {
     const auto bytes = ParseHexBytes(value);
-    if (!bytes || bytes->size() != 8) return Fail("expected 8 bytes after \"" + std::string(key) + "\"");
+    if (!bytes || bytes->size() != 8)
+      return Fail("expected 8 bytes after \"" + std::string(key) + "\"");
     auto& target = key == "Manufacture id" ? image_.idm : image_.pmm;
     std::copy(bytes->begin(), bytes->end(), target.begin());
   }

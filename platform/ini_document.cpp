@@ -35,7 +35,7 @@ void SplitLines(std::string_view bytes, size_t unit, AddLine add) {
     i += eolLen;
     start = i;
   }
-  if (start < bytes.size()) add(bytes.substr(start), std::string_view());
+  if (start < usable) add(bytes.substr(start, usable - start), std::string_view());
 }
 
 }  // namespace
@@ -49,11 +49,13 @@ IniDocument IniDocument::Parse(std::string_view bytes) {
   } else if (!IsValidUtf8(bytes)) {
     doc.encoding_ = IniEncoding::kCp932;
   }
-  const size_t bom = doc.encoding_ == IniEncoding::kUtf16Le  ? 2
+  const size_t bom = doc.encoding_ == IniEncoding::kUtf16Le   ? 2
                      : doc.encoding_ == IniEncoding::kUtf8Bom ? 3
-                                                             : 0;
+                                                              : 0;
   const size_t unit = doc.encoding_ == IniEncoding::kUtf16Le ? 2 : 1;
-  SplitLines(bytes.substr(bom), unit, [&](std::string_view raw, std::string_view eol) {
+  const std::string_view body = bytes.substr(bom);
+  doc.oddByte_.assign(body.substr(body.size() - body.size() % unit));
+  SplitLines(body, unit, [&](std::string_view raw, std::string_view eol) {
     Line line;
     line.raw.assign(raw);
     line.eol.assign(eol);
@@ -81,8 +83,8 @@ void IniDocument::Classify(Line& line) {
   } else if (text.front() == u'[') {
     const size_t close = text.find(u']');
     line.kind = Kind::kSection;
-    line.name = Trim(text.substr(1, close == std::u16string_view::npos ? close : close - 1),
-                     kIniBlanks);
+    line.name =
+        Trim(text.substr(1, close == std::u16string_view::npos ? close : close - 1), kIniBlanks);
   } else if (const size_t eq = text.find(u'='); eq != std::u16string_view::npos) {
     line.kind = Kind::kKey;
     line.name = Trim(text.substr(0, eq), kIniBlanks);
@@ -205,7 +207,7 @@ std::string IniDocument::Serialize() const {
     out += line.raw;
     out += line.eol;
   }
-  return out;
+  return out + oddByte_;
 }
 
 }  // namespace lorvane::platform

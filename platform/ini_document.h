@@ -59,6 +59,7 @@ class IniDocument {
 
   IniEncoding encoding_ = IniEncoding::kUtf8;
   std::vector<Line> lines_;
+  std::string oddByte_;  // a UTF-16 file's unpaired last byte, kept at the end of the file
 };
 
 }  // namespace lorvane::platform

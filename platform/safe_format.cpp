@@ -87,8 +87,8 @@ std::u16string FormatText(std::u16string text, const Spec& s) {
 std::u16string FormatInteger(int32_t value, const Spec& s) {
   const char16_t c = s.conversion;
   const bool isSigned = c == u'd' || c == u'i';
-  const auto magnitude = static_cast<uint32_t>(isSigned && value < 0 ? 0u - static_cast<uint32_t>(value)
-                                                                     : static_cast<uint32_t>(value));
+  const auto magnitude = static_cast<uint32_t>(
+      isSigned && value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value));
   const uint32_t base = (c == u'x' || c == u'X') ? 16 : c == u'o' ? 8 : 10;
   std::u16string digits = Digits(magnitude, base, c == u'X');
   if (s.precision) {

@@ -15,7 +15,7 @@ class FormatArg {
  public:
   FormatArg(int32_t number) : number_(number) {}  // NOLINT: implicit by design
   FormatArg(std::u16string text) : isText_(true), text_(std::move(text)) {}  // NOLINT
-  FormatArg(const char16_t* text) : FormatArg(std::u16string(text)) {}         // NOLINT
+  FormatArg(const char16_t* text) : FormatArg(std::u16string(text)) {}       // NOLINT
 
   bool isText() const { return isText_; }
   int32_t number() const { return number_; }

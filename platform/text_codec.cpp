@@ -65,8 +65,8 @@ bool IconvAll(const char* to, const char* from, std::string_view in, std::string
   char* dst = buffer.data();
   size_t dstLeft = buffer.size();
   const size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-  const bool ok = rc != static_cast<size_t>(-1) && iconv(cd, nullptr, nullptr, &dst, &dstLeft) !=
-                                                       static_cast<size_t>(-1);
+  const bool ok = rc != static_cast<size_t>(-1) &&
+                  iconv(cd, nullptr, nullptr, &dst, &dstLeft) != static_cast<size_t>(-1);
   iconv_close(cd);
   if (ok) out.assign(buffer.data(), static_cast<size_t>(dst - buffer.data()));
   return ok;

@@ -12,7 +12,8 @@ namespace {
 
 const std::filesystem::path kBroken =
     std::filesystem::path(LORVANE_SOURCE_DIR) / "cardimage/tests/fixtures/broken";
-const std::filesystem::path kSharedCards = std::filesystem::path(LORVANE_SOURCE_DIR) / "../shared/cards";
+const std::filesystem::path kSharedCards =
+    std::filesystem::path(LORVANE_SOURCE_DIR) / "../shared/cards";
 
 const char kImage[] = R"({
   "format": "felica-card-image", "version": 1,
@@ -63,7 +64,7 @@ TEST(CardImageReader, AnswersAsACardOnAReader) {
   EXPECT_EQ(card[8], 0x10);  // PMm follows the IDm
   EXPECT_EQ(reader.ReaderREQC(0xFEFF), 0);
   reader.ReaderSetCurrentCard(0, &card);
-  EXPECT_EQ(card[0], 0x11);  // per-system IDm
+  EXPECT_EQ(card[0], 0x11);                                 // per-system IDm
   EXPECT_EQ(reader.ReaderRead(0x1317, 0, block), kNoCard);  // no readable blocks: A6
   EXPECT_EQ(reader.ReaderRead(0x090F, 0, block), kNoCard);  // not in this system
   EXPECT_EQ(reader.ReaderREQC(0x0003), 0);
@@ -82,6 +83,7 @@ TEST(CardImage, BrokenFilesAreRefusedWithTheFileAndThePlace) {
   } cases[] = {
       {"not_json.json", "not valid JSON (line 1)"},
       {"truncated.json", "not valid JSON"},
+      {"number_out_of_range.json", "not valid JSON (a number out of range)"},
       {"not_object.json", "top level: expected an object"},
       {"wrong_format.json", "format: expected \"felica-card-image\""},
       {"wrong_version.json", "version: expected 1"},
@@ -116,7 +118,8 @@ TEST(CardImage, BrokenFilesAreRefusedWithTheFileAndThePlace) {
 }
 
 TEST(CardImage, FlipperDumpsImportLikeTheirJsonTwins) {
-  if (!std::filesystem::exists(kSharedCards)) GTEST_SKIP() << "shared/cards is not beside the checkout";
+  if (!std::filesystem::exists(kSharedCards))
+    GTEST_SKIP() << "shared/cards is not beside the checkout";
   for (const char* name : {"suica-farebot", "pasmo-farebot", "icoca-farebot"}) {
     std::string error;
     const auto fromJson = LoadCardImage(kSharedCards / (std::string(name) + ".json"), error);

@@ -66,8 +66,7 @@ TEST_F(IniProfileTest, DefaultLosesTrailingSpacesOnlyAndIsCutLikeAValue) {
   EXPECT_EQ(GetProfileString(u"S", u"x", u"default", 3, file), u"def");
   EXPECT_EQ(GetProfileString(u"S", u"k", u"", 3, file), u"val");
   EXPECT_EQ(GetProfileString(u"S", u"k", u"", 0, file), u"");
-  EXPECT_EQ(GetProfileString(u"S", u"k", u"fallback", 9, dir_.path() / "missing.ini"),
-            u"fallback");
+  EXPECT_EQ(GetProfileString(u"S", u"k", u"fallback", 9, dir_.path() / "missing.ini"), u"fallback");
 }
 
 TEST_F(IniProfileTest, QuotesAreStrippedBeforeTheValueIsCut) {
@@ -78,11 +77,11 @@ TEST_F(IniProfileTest, IntegersFollowTheProfileVectors) {
   struct Case {
     const char* value;
     uint32_t expected;
-  } cases[] = {{"-1", 4294967295u},         {"1", 1},           {"+1", 1},
-               {"4294967296", 0},           {"4294967297", 1},  {"-4294967297", 4294967295u},
-               {"42A94967297", 42},         {"B4294967297", 0}, {"0x1F", 31},
-               {"0X1F", 0},                 {"0b101", 5},       {"0o17", 15},
-               {"\"12\"", 12},              {"  7  ", 7},       {"0", 0}};
+  } cases[] = {{"-1", 4294967295u}, {"1", 1},           {"+1", 1},
+               {"4294967296", 0},   {"4294967297", 1},  {"-4294967297", 4294967295u},
+               {"42A94967297", 42}, {"B4294967297", 0}, {"0x1F", 31},
+               {"0X1F", 0},         {"0b101", 5},       {"0o17", 15},
+               {"\"12\"", 12},      {"  7  ", 7},       {"0", 0}};
   for (const auto& c : cases) {
     const auto file = dir_.Write("t.ini", std::string("[S]\nk=") + c.value + "\n");
     EXPECT_EQ(GetProfileInt(u"S", u"k", -1, file), c.expected) << c.value;

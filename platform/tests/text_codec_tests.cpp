@@ -25,7 +25,10 @@ TEST(TextCodec, MalformedUtf8IsRejected) {
 
 TEST(TextCodec, Cp932BothWays) {
   EXPECT_EQ(Cp932ToUtf16("\x93\xFA\x96\x7B\x8C\xEA"), u"日本語");
-  EXPECT_EQ(Cp932ToUtf16("a\xFF" "b"), u"a\xFFFD" u"b");
+  EXPECT_EQ(Cp932ToUtf16("a\xFF"
+                         "b"),
+            u"a\xFFFD"
+            u"b");
   EXPECT_EQ(Utf16ToCp932(u"日本語"), "\x93\xFA\x96\x7B\x8C\xEA");
   EXPECT_EQ(Utf16ToCp932(u"a❤b"), "a?b");
 }

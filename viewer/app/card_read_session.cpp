@@ -2,7 +2,8 @@
 
 namespace lorvane::app {
 
-std::vector<carddef::CardDefinition*> ReadCards(carddef::CardReader& reader, const CardDefinitions& definitions) {
+std::vector<carddef::CardDefinition*> ReadCards(carddef::CardReader& reader,
+                                                const CardDefinitions& definitions) {
   std::vector<carddef::CardDefinition*> read;
   reader.ReaderOpen();
   for (const auto& definition : definitions) {

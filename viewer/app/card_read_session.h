@@ -15,7 +15,8 @@ inline constexpr uint16_t kMaxHistoryLines = 100;
 inline constexpr size_t kMaxInfoTextChars = 399;
 
 // The definitions that read the card, in read order (at most 8).
-std::vector<carddef::CardDefinition*> ReadCards(carddef::CardReader& reader, const CardDefinitions& definitions);
+std::vector<carddef::CardDefinition*> ReadCards(carddef::CardReader& reader,
+                                                const CardDefinitions& definitions);
 
 // What one tab shows: its caption, the non-empty card-information lines (their joined text
 // holds at most 399 characters), the history title and at most 100 non-empty history lines.

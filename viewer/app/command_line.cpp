@@ -45,11 +45,14 @@ std::string UsageText() {
          "  --json              print JSON instead of text\n";
 }
 
-std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args, std::string& error) {
+std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args,
+                                            std::string& error) {
   CommandLine command;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    const auto is = [&](const char* name) { return arg == name || arg.rfind(std::string(name) + "=", 0) == 0; };
+    const auto is = [&](const char* name) {
+      return arg == name || arg.rfind(std::string(name) + "=", 0) == 0;
+    };
     bool ok = true;
     if (arg == "--read") {
       command.read = true;
@@ -89,7 +92,8 @@ int RunCommandLine(const CommandLine& command, const std::string& executable) {
     return kExitRead;
   }
   if (!command.card) {
-    return PrintUsageError("reading through reader plug-ins is not available in this build; use --card FILE");
+    return PrintUsageError(
+        "reading through reader plug-ins is not available in this build; use --card FILE");
   }
   ViewerApp app(executable);
   const std::optional<std::u16string> language =
@@ -115,10 +119,12 @@ int RunCommandLine(const CommandLine& command, const std::string& executable) {
   const CardDefinitions definitions = LoadCardDefinitions(folder);
   cardimage::CardImageReader reader(std::move(*image));
   std::vector<CardView> views;
-  for (const auto* definition : ReadCards(reader, definitions)) views.push_back(ViewOf(*definition));
+  for (const auto* definition : ReadCards(reader, definitions))
+    views.push_back(ViewOf(*definition));
   const std::string out = command.json ? FormatReadJson(views) : FormatReadText(views);
   std::fwrite(out.data(), 1, out.size(), stdout);
-  if (views.empty() && !command.json) std::fputs("lorvane: no card definition read the card\n", stderr);
+  if (views.empty() && !command.json)
+    std::fputs("lorvane: no card definition read the card\n", stderr);
   return views.empty() ? kExitNotRead : kExitRead;
 }
 

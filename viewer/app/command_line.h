@@ -24,7 +24,8 @@ struct CommandLine {
 
 // Parses the arguments (without the program name); on a usage error returns nullopt and
 // sets `error`.
-std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args, std::string& error);
+std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args,
+                                            std::string& error);
 
 // Runs a parsed command line and returns the exit status; `executable` is the program's
 // own path (its folder holds the settings and Define/).

@@ -24,8 +24,10 @@ uint16_t LanguageTable::LoadTexts() {
   static constexpr std::array<std::u16string_view, 6> kMenuKeys = {
       u"Help", u"HelpAbout", u"Language", u"Setting", u"DLLInfo", u"DLLPath"};
   for (size_t i = 0; i < menu_.size(); ++i) menu_[i] = read(u"Menu", std::u16string(kMenuKeys[i]));
-  for (size_t i = 0; i < messages_.size(); ++i) messages_[i] = read(u"Message", Numbered(u"MESSAGE", i + 1));
-  for (size_t i = 0; i < strings_.size(); ++i) strings_[i] = read(u"String", Numbered(u"STRING", i + 1));
+  for (size_t i = 0; i < messages_.size(); ++i)
+    messages_[i] = read(u"Message", Numbered(u"MESSAGE", i + 1));
+  for (size_t i = 0; i < strings_.size(); ++i)
+    strings_[i] = read(u"String", Numbered(u"STRING", i + 1));
   return 0;
 }
 

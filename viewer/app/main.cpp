@@ -9,9 +9,10 @@ int main(int argc, char** argv) {
   using namespace lorvane::app;
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
-    std::fputs("lorvane: the viewer window is not part of this build yet; read a card with\n"
-               "  lorvane --read --card FILE\n",
-               stderr);
+    std::fputs(
+        "lorvane: the viewer window is not part of this build yet; read a card with\n"
+        "  lorvane --read --card FILE\n",
+        stderr);
     return kExitUsage;
   }
   std::string error;

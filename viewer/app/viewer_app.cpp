@@ -56,6 +56,8 @@ bool ViewerApp::SaveSettings() const {
 
 std::u16string ViewerApp::AboutProductText() const { return u"Lorvane\nlorvane Version 1.00"; }
 
-std::u16string ViewerApp::AboutNoticeText() const { return u"Copyright (C) 2026 The Lorvane developers"; }
+std::u16string ViewerApp::AboutNoticeText() const {
+  return u"Copyright (C) 2026 The Lorvane developers";
+}
 
 }  // namespace lorvane::app

@@ -14,8 +14,8 @@ namespace lorvane::app {
 inline constexpr char kLanguageInitializeError[] = "Language Initialize Error!";
 
 struct ProgramPaths {
-  std::filesystem::path folder;    // the executable's folder
-  std::u16string baseName;         // file name without folder and extension
+  std::filesystem::path folder;        // the executable's folder
+  std::u16string baseName;             // file name without folder and extension
   std::filesystem::path settingsFile;  // folder / baseName + ".INI"
 
   static ProgramPaths For(const std::filesystem::path& executable);

@@ -18,16 +18,20 @@ ViewerSettings ViewerSettings::Read(const std::filesystem::path& file) {
   if (s.languageDirectory.empty()) s.languageDirectory = kDefaultLanguageDirectory;
   s.language = platform::GetProfileString(u"Property", u"Language", u"", 199, file);
   for (size_t i = 0; i < kWindowKeys.size(); ++i) {
-    s.window[i] = static_cast<int32_t>(platform::GetProfileInt(u"Property", kWindowKeys[i], -1, file));
+    s.window[i] =
+        static_cast<int32_t>(platform::GetProfileInt(u"Property", kWindowKeys[i], -1, file));
   }
   return s;
 }
 
-bool ViewerSettings::Write(const std::filesystem::path& file, const std::u16string& currentLanguage) const {
+bool ViewerSettings::Write(const std::filesystem::path& file,
+                           const std::u16string& currentLanguage) const {
   bool ok = platform::WriteProfileString(u"Setting", u"LanguageDirectory", languageDirectory, file);
   ok = platform::WriteProfileString(u"Property", u"Language", currentLanguage, file) && ok;
   for (size_t i = 0; i < kWindowKeys.size(); ++i) {
-    ok = platform::WriteProfileString(u"Property", kWindowKeys[i], platform::U16(std::to_string(window[i])), file) && ok;
+    ok = platform::WriteProfileString(u"Property", kWindowKeys[i],
+                                      platform::U16(std::to_string(window[i])), file) &&
+         ok;
   }
   return ok;
 }

@@ -15,7 +15,8 @@ size_t FieldSpec::BufferSize() const {
 
 int32_t FieldSpec::Value() const {
   uint32_t v = 0;
-  for (size_t i = 0; i < 4 && i < value.size(); ++i) v |= static_cast<uint32_t>(value[i]) << (8 * i);
+  for (size_t i = 0; i < 4 && i < value.size(); ++i)
+    v |= static_cast<uint32_t>(value[i]) << (8 * i);
   return static_cast<int32_t>(v);
 }
 

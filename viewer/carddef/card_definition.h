@@ -83,8 +83,7 @@ class CardDefinition {
 
   void DecodeIdmLine();
   int16_t DecodeInfo(InfoRecord& info);
-  int16_t DecodeRecord(InfoRecord& info, size_t j, RecordSlot& current,
-                       const RecordSlot& previous);
+  int16_t DecodeRecord(InfoRecord& info, size_t j, RecordSlot& current, const RecordSlot& previous);
   int16_t NamedItemTexts(InfoRecord& info, RecordSlot& slot, RecordState& state);
   void FieldItemTexts(InfoRecord& info, RecordSlot& slot, const RecordState& state);
   std::u16string FieldText(const InfoRecord& info, const FieldSpec& field,

@@ -11,16 +11,16 @@ namespace lorvane::carddef {
 // The roles a card field can play; minus the code is a format item.
 enum FieldFunction : uint8_t {
   kNoFunction = 0,
-  kDY = 1,  // year of the computed date; the field must be non-zero
-  kDM = 2,  // month of the computed date; the field must be non-zero
-  kDD = 3,  // day count since 2000-01-01, shown as the day of the month; must be non-zero
-  kTH = 4,  // hours
-  kTM = 5,  // minutes
-  kTS = 6,  // seconds count
-  kMR = 7,  // balance
-  kMP = 8,  // payment
-  kMD = 9,  // record kind; its replace table gives the payment mode
-  kST = 10, // UTF-8 text
+  kDY = 1,   // year of the computed date; the field must be non-zero
+  kDM = 2,   // month of the computed date; the field must be non-zero
+  kDD = 3,   // day count since 2000-01-01, shown as the day of the month; must be non-zero
+  kTH = 4,   // hours
+  kTM = 5,   // minutes
+  kTS = 6,   // seconds count
+  kMR = 7,   // balance
+  kMP = 8,   // payment
+  kMD = 9,   // record kind; its replace table gives the payment mode
+  kST = 10,  // UTF-8 text
 };
 inline constexpr int kFunctionCount = 11;
 

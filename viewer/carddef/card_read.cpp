@@ -29,7 +29,8 @@ int32_t CardDefinition::ReadBlocks(CardReader& reader) {
   size_t base = 0;
   for (size_t s = 0; s < kMaxSystems && systems_[s].systemCode != 0; ++s) {
     const int32_t polled = reader.ReaderREQC(systems_[s].systemCode);
-    if ((polled & 0xFFFF) != 0) return (polled & 0xFFFF) == kReaderUnavailable ? kReadReaderGone : polled;
+    if ((polled & 0xFFFF) != 0)
+      return (polled & 0xFFFF) == kReaderUnavailable ? kReadReaderGone : polled;
     const uint8_t* card = nullptr;
     reader.ReaderSetCurrentCard(0, &card);
     if (card != nullptr) std::memcpy(idm_.data(), card, idm_.size());
@@ -42,7 +43,8 @@ int32_t CardDefinition::ReadBlocks(CardReader& reader) {
           break;
         }
         const ReadPlanEntry& ref = readPlan_[k];
-        const int32_t status = reader.ReaderRead(ref.serviceCode, ref.blockNumber, &blockData_[k * kBlockSize]);
+        const int32_t status =
+            reader.ReaderRead(ref.serviceCode, ref.blockNumber, &blockData_[k * kBlockSize]);
         if (status != 0) return status;
         ++k;
       }

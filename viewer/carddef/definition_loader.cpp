@@ -54,8 +54,8 @@ int16_t CardDefinition::LoadDefinition(const std::optional<std::u16string>& file
     return kBadPathOrItem;
   }
   sectionName_ = SectionNameFor(index);
-  const std::u16string cardName = platform::GetProfileString(
-      sectionName_, u"CardName", u"", kNameChars, platform::U8(*fileName));
+  const std::u16string cardName = platform::GetProfileString(sectionName_, u"CardName", u"",
+                                                             kNameChars, platform::U8(*fileName));
   if (cardName.empty()) return kNotADefinition;
   if (const int16_t status = ResetDefinition(); status != 0) return status;
   cardName_ = cardName;
@@ -90,30 +90,36 @@ int16_t CardDefinition::LoadDefinition(const std::optional<std::u16string>& file
 
 int16_t CardDefinition::LoadSystemsAndServices() {
   for (size_t i = 0; i < kMaxSystems; ++i) {
-    const std::u16string value = Read(u"SystemCode" + platform::U16(std::to_string(i + 1)), kListChars);
+    const std::u16string value =
+        Read(u"SystemCode" + platform::U16(std::to_string(i + 1)), kListChars);
     if (value.empty()) break;
     const auto code = tokenizer_.NextNumber(value, true);
     if (!code) break;
     systems_[i].systemCode = static_cast<uint16_t>(*code);
-    systems_[i].serviceCount = static_cast<uint16_t>(tokenizer_.NextNumber(std::nullopt, false).value_or(0));
+    systems_[i].serviceCount =
+        static_cast<uint16_t>(tokenizer_.NextNumber(std::nullopt, false).value_or(0));
   }
   uint16_t planCount = 0;
   for (size_t n = 0; n < kMaxServices; ++n) {
-    const std::u16string value = Read(NumberedKey(u"ServiceCode", static_cast<int>(n + 1)), kListChars);
+    const std::u16string value =
+        Read(NumberedKey(u"ServiceCode", static_cast<int>(n + 1)), kListChars);
     if (value.empty()) break;
     const auto code = tokenizer_.NextNumber(value, true);
     if (!code || static_cast<uint16_t>(*code) == 0 || static_cast<uint16_t>(*code) == 0xFFFF) break;
     ServiceEntry& entry = services_[n];
     entry.serviceCode = static_cast<uint16_t>(*code);
-    entry.firstBlock = static_cast<uint16_t>(tokenizer_.NextNumber(std::nullopt, false).value_or(0));
-    entry.blockCount = static_cast<uint16_t>(tokenizer_.NextNumber(std::nullopt, false).value_or(0));
+    entry.firstBlock =
+        static_cast<uint16_t>(tokenizer_.NextNumber(std::nullopt, false).value_or(0));
+    entry.blockCount =
+        static_cast<uint16_t>(tokenizer_.NextNumber(std::nullopt, false).value_or(0));
     planCount = static_cast<uint16_t>(planCount + entry.blockCount);
     serviceEntryCount_ = static_cast<uint16_t>(n + 1);
   }
   size_t base = 0;
   for (size_t i = 0; i < kMaxSystems && systems_[i].systemCode != 0; ++i) {
     for (size_t e = base; e < base + systems_[i].serviceCount; ++e) {
-      if (e < serviceEntryCount_) readBlockCount_ = static_cast<uint16_t>(readBlockCount_ + services_[e].blockCount);
+      if (e < serviceEntryCount_)
+        readBlockCount_ = static_cast<uint16_t>(readBlockCount_ + services_[e].blockCount);
     }
     base += systems_[i].serviceCount;
   }
@@ -121,7 +127,8 @@ int16_t CardDefinition::LoadSystemsAndServices() {
   readPlan_.reserve(planCount);
   for (size_t e = 0; e < serviceEntryCount_; ++e) {
     for (size_t b = 0; b < services_[e].blockCount && readPlan_.size() < planCount; ++b) {
-      readPlan_.push_back({services_[e].serviceCode, static_cast<uint8_t>(services_[e].firstBlock + b)});
+      readPlan_.push_back(
+          {services_[e].serviceCode, static_cast<uint8_t>(services_[e].firstBlock + b)});
     }
   }
   return 0;
@@ -135,7 +142,8 @@ int16_t CardDefinition::LoadInfo(InfoRecord& info, const std::u16string& prefix)
     ClearInfoResults(info);
     return 0;
   }
-  for (size_t e = 0; e + 1 < info.blockSetNo; ++e) info.dataOffset += kBlockSize * services_[e].blockCount;
+  for (size_t e = 0; e + 1 < info.blockSetNo; ++e)
+    info.dataOffset += kBlockSize * services_[e].blockCount;
   info.blockPerRecord = static_cast<uint16_t>(ReadInt(prefix + u".BlockPerRecord"));
   info.history = ReadInt(prefix + u".History") != 0;
   if (const int16_t status = LoadItems(info, prefix); status != 0) return status;
@@ -216,19 +224,22 @@ int16_t CardDefinition::LoadField(FieldSpec& field, const std::u16string& prefix
 int16_t CardDefinition::LoadReplaceAttachments() {
   size_t count = 0;
   while (count < kMaxReplaceTables) {
-    const std::u16string data = Read(NumberedKey(u"Replace", static_cast<int>(count + 1), u".Data"), kListChars);
+    const std::u16string data =
+        Read(NumberedKey(u"Replace", static_cast<int>(count + 1), u".Data"), kListChars);
     if (data.empty()) break;
     ++count;
     const auto infoNo = tokenizer_.NextNumber(data, false);
     const auto fieldNo = tokenizer_.NextNumber(std::nullopt, false);
-    if (!infoNo || !fieldNo || *infoNo < 1 || static_cast<size_t>(*infoNo) > infos_.size()) continue;
+    if (!infoNo || !fieldNo || *infoNo < 1 || static_cast<size_t>(*infoNo) > infos_.size())
+      continue;
     InfoRecord& info = infos_[static_cast<size_t>(*infoNo) - 1];
     if (*fieldNo < 1 || *fieldNo > info.fieldCount) continue;
     info.fields[static_cast<size_t>(*fieldNo) - 1].replaceTable = static_cast<uint16_t>(count);
   }
   replaceTables_.assign(count, {});
   for (size_t r = 0; r < count; ++r) {
-    const int16_t status = LoadTable(replaceTables_[r], NumberedKey(u"Replace", static_cast<int>(r + 1)));
+    const int16_t status =
+        LoadTable(replaceTables_[r], NumberedKey(u"Replace", static_cast<int>(r + 1)));
     if (status != 0) return status > 0 ? 0 : status;
   }
   return 0;
@@ -238,7 +249,8 @@ int16_t CardDefinition::LoadTable(std::vector<ReplaceEntry>& table, const std::u
   if (fileName_.empty()) return kNoFileLoaded;
   table.clear();
   for (size_t e = 1; e <= kMaxReplaceEntries; ++e) {
-    const std::u16string value = Read(NumberedKey(prefix, static_cast<int>(e), u".Value"), kListChars);
+    const std::u16string value =
+        Read(NumberedKey(prefix, static_cast<int>(e), u".Value"), kListChars);
     if (value.empty()) break;
     ReplaceEntry entry;
     entry.value = static_cast<int16_t>(ParseListNumber(value, true));

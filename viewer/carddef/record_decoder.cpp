@@ -89,7 +89,8 @@ int16_t CardDefinition::DecodeInfo(InfoRecord& info) {
       if (code < 0 && -code < kFunctionCount) titles[count] = info.itemDescriptors[-code].title;
     }
     const std::vector<platform::FormatArg> args(titles.begin(), titles.begin() + count);
-    if (const int16_t status = StoreLine(info, info.lineFormat, args, true); status != 0) return status;
+    if (const int16_t status = StoreLine(info, info.lineFormat, args, true); status != 0)
+      return status;
   }
 
   std::array<RecordSlot, 2> slots;
@@ -97,7 +98,8 @@ int16_t CardDefinition::DecodeInfo(InfoRecord& info) {
   RecordSlot* current = &slots[0];
   for (size_t j = 0; j <= records; ++j) {
     if (j < records) {
-      if (const int16_t status = DecodeRecord(info, j, *current, *previous); status != 0) return status;
+      if (const int16_t status = DecodeRecord(info, j, *current, *previous); status != 0)
+        return status;
     }
     if (previous != current) {
       const int16_t status = Emit(info, *previous, j < records ? current : nullptr);
@@ -134,7 +136,8 @@ int16_t CardDefinition::NamedItemTexts(InfoRecord& info, RecordSlot& slot, Recor
     const uint16_t f = info.functionField[function];
     if (f == 0) return 0;
     const FieldSpec& field = info.fields[f - 1u];
-    return static_cast<uint32_t>(field.Value()) + (withOffset ? static_cast<uint32_t>(field.offset) : 0u);
+    return static_cast<uint32_t>(field.Value()) +
+           (withOffset ? static_cast<uint32_t>(field.offset) : 0u);
   };
   for (size_t k = 0; k < kMaxItems && info.items[k] != 0; ++k) {
     slot.texts[k].clear();
@@ -160,15 +163,24 @@ int16_t CardDefinition::NamedItemTexts(InfoRecord& info, RecordSlot& slot, Recor
       state.timeComputed = true;
     }
     switch (c) {
-      case kDY: slot.texts[k] = FormatNumber(descriptor.format, state.date.year); break;
-      case kDM: slot.texts[k] = FormatNumber(descriptor.format, state.date.month); break;
-      case kTH: slot.texts[k] = FormatNumber(descriptor.format, static_cast<int32_t>(state.hours)); break;
-      case kTM: slot.texts[k] = FormatNumber(descriptor.format, static_cast<int32_t>(state.minutes)); break;
+      case kDY:
+        slot.texts[k] = FormatNumber(descriptor.format, state.date.year);
+        break;
+      case kDM:
+        slot.texts[k] = FormatNumber(descriptor.format, state.date.month);
+        break;
+      case kTH:
+        slot.texts[k] = FormatNumber(descriptor.format, static_cast<int32_t>(state.hours));
+        break;
+      case kTM:
+        slot.texts[k] = FormatNumber(descriptor.format, static_cast<int32_t>(state.minutes));
+        break;
       case kMP:
         slot.mode = PaymentMode(info);
         slot.balance = static_cast<int32_t>(fieldValue(kMR, false));
         break;
-      default: break;
+      default:
+        break;
     }
     slot.texts[k] = Cut(std::move(slot.texts[k]), kItemChars);
   }
@@ -180,7 +192,8 @@ void CardDefinition::FieldItemTexts(InfoRecord& info, RecordSlot& slot, const Re
     const int16_t code = info.items[k];
     if (code < 0) continue;
     slot.texts[k].clear();
-    if (code <= info.fieldCount) slot.texts[k] = Cut(FieldText(info, info.fields[code - 1u], state), kItemChars);
+    if (code <= info.fieldCount)
+      slot.texts[k] = Cut(FieldText(info, info.fields[code - 1u], state), kItemChars);
   }
 }
 
@@ -197,14 +210,16 @@ std::u16string CardDefinition::FieldText(const InfoRecord& /*info*/, const Field
     if (entry != table->end()) text = platform::SafeFormat(entry->name, {});
   }
   if (text.empty()) {
-    int32_t shown = static_cast<int32_t>(static_cast<uint32_t>(value) + static_cast<uint32_t>(field.offset));
+    int32_t shown =
+        static_cast<int32_t>(static_cast<uint32_t>(value) + static_cast<uint32_t>(field.offset));
     if (field.function == kDD && state.dateComputed) shown = state.date.day;
     if (field.function == kTS && state.timeComputed) shown = static_cast<int32_t>(state.seconds);
     if (field.function == kTM && state.timeComputed) shown = static_cast<int32_t>(state.minutes);
     if (field.function == kTH && state.timeComputed) shown = static_cast<int32_t>(state.hours);
     text = FormatNumber(field.format, shown);
   }
-  if (field.function == kMR || field.function == kMP) InsertThousandsSeparators(text, kSeparatorCapacity);
+  if (field.function == kMR || field.function == kMP)
+    InsertThousandsSeparators(text, kSeparatorCapacity);
   return text;
 }
 
@@ -221,7 +236,8 @@ uint8_t CardDefinition::PaymentMode(const InfoRecord& info) const {
   const auto* table = TableOf(field);
   if (table == nullptr) return 0;
   for (const ReplaceEntry& entry : *table) {
-    if (static_cast<uint16_t>(entry.value) == static_cast<uint16_t>(field.Value())) return entry.mode;
+    if (static_cast<uint16_t>(entry.value) == static_cast<uint16_t>(field.Value()))
+      return entry.mode;
   }
   return 0;
 }
@@ -237,7 +253,9 @@ int16_t CardDefinition::Emit(InfoRecord& info, RecordSlot& previous, const Recor
     if (previous.mode == 2 || (following != nullptr && following->valid)) {
       const uint32_t prev = static_cast<uint32_t>(previous.balance);
       const uint32_t next = following != nullptr ? static_cast<uint32_t>(following->balance) : 0;
-      const uint32_t payment = previous.mode == 1 ? prev - next : previous.mode == 2 ? prev : next - prev;
+      const uint32_t payment = previous.mode == 1   ? prev - next
+                               : previous.mode == 2 ? prev
+                                                    : next - prev;
       text = FormatNumber(descriptor.format, static_cast<int32_t>(payment));
       InsertThousandsSeparators(text, kSeparatorCapacity);
     }

@@ -72,7 +72,8 @@ TEST(CommandLine, ReadsTheBundledSampleCard) {
 }
 
 TEST(CommandLine, JsonFollowsTheContract) {
-  const Result r = RunLorvane({"--read", "--card", kSample.string(), "--language", "日本語", "--json"});
+  const Result r =
+      RunLorvane({"--read", "--card", kSample.string(), "--language", "日本語", "--json"});
   ASSERT_EQ(r.status, kExitRead) << r.err;
   const auto doc = nlohmann::json::parse(r.out);
   ASSERT_EQ(doc["cards"].size(), 1u);
@@ -89,20 +90,24 @@ TEST(CommandLine, JsonFollowsTheContract) {
 
 TEST(CommandLine, DefinitionsFromAFolderAndTheExitStatus) {
   TempDir dir;
-  dir.Write("defs/CardDef_Plain.ini",
-            "[Card Definition]\r\nCardName=Plain\r\nSystemCode1=0003,1\r\nServiceCode.01=008B,0,1\r\n"
-            "Info.01.BlockSetNo=1\r\nInfo.01.Format=\"Kind %s\",1\r\nInfo.01.01.Data=8,1\r\n"
-            "Info.01.01.Format=%02X\r\n");
-  dir.Write("defs/CardDef_Other.ini",
-            "[Card Definition]\r\nCardName=Other\r\nSystemCode1=8008,1\r\nServiceCode.01=0117,0,1\r\n");
-  Result r = RunLorvane({"--read", "--card", kSample.string(), "--definitions", (dir.path() / "defs").string(), "--json"});
+  dir.Write(
+      "defs/CardDef_Plain.ini",
+      "[Card Definition]\r\nCardName=Plain\r\nSystemCode1=0003,1\r\nServiceCode.01=008B,0,1\r\n"
+      "Info.01.BlockSetNo=1\r\nInfo.01.Format=\"Kind %s\",1\r\nInfo.01.01.Data=8,1\r\n"
+      "Info.01.01.Format=%02X\r\n");
+  dir.Write(
+      "defs/CardDef_Other.ini",
+      "[Card Definition]\r\nCardName=Other\r\nSystemCode1=8008,1\r\nServiceCode.01=0117,0,1\r\n");
+  Result r = RunLorvane({"--read", "--card", kSample.string(), "--definitions",
+                         (dir.path() / "defs").string(), "--json"});
   ASSERT_EQ(r.status, kExitRead) << r.err;
   EXPECT_EQ(r.out,
             "{\n  \"cards\": [\n    {\n      \"name\": \"Plain\",\n      \"info\": [\n"
             "        \"IDm: 0123 4567 89AB CDEF\",\n        \"Kind 20\"\n      ],\n"
             "      \"title\": \"\",\n      \"history\": []\n    }\n  ]\n}\n");
   dir.Write("empty/README", "no definitions here");
-  r = RunLorvane({"--read", "--card", kSample.string(), "--definitions", (dir.path() / "empty").string(), "--json"});
+  r = RunLorvane({"--read", "--card", kSample.string(), "--definitions",
+                  (dir.path() / "empty").string(), "--json"});
   EXPECT_EQ(r.status, kExitNotRead);
   EXPECT_EQ(r.out, "{\n  \"cards\": []\n}\n");
 }
@@ -116,8 +121,10 @@ TEST(CommandLine, UsageErrorsAndUnreadableFiles) {
       {{"--read", "--card"}, "--card needs a value"},
       {{"--card", kSample.string()}, "go with --read"},
       {{"--read", "--card", "/no/such/card.json"}, "/no/such/card.json: cannot be opened"},
-      {{"--read", "--card", kSample.string(), "--definitions", "/no/such/folder"}, "/no/such/folder"},
-      {{"--read", "--card", (kBin / "Define/Language/English/Language.ini").string()}, "Language.ini: not valid JSON"},
+      {{"--read", "--card", kSample.string(), "--definitions", "/no/such/folder"},
+       "/no/such/folder"},
+      {{"--read", "--card", (kBin / "Define/Language/English/Language.ini").string()},
+       "Language.ini: not valid JSON"},
   };
   for (const auto& c : cases) {
     const Result r = RunLorvane(c.args);
@@ -147,8 +154,10 @@ TEST(CommandLine, ADefinitionErrorIsPrintedAndTheReadGoesOn) {
   TempDir dir;
   dir.Write("CardDef_Odd.ini",
             "[Card Definition]\r\nCardName=Odd\r\nSystemCode1=0003,1\r\nServiceCode.01=008B,0,1\r\n"
-            "Info.01.BlockSetNo=1\r\nInfo.01.Format=\"%s\",1\r\nInfo.01.01.Data=8\r\nInfo.01.01.Format=%d\r\n");
-  const Result r = RunLorvane({"--read", "--card", kSample.string(), "--definitions", dir.path().string()});
+            "Info.01.BlockSetNo=1\r\nInfo.01.Format=\"%s\",1\r\nInfo.01.01.Data=8\r\nInfo.01.01."
+            "Format=%d\r\n");
+  const Result r =
+      RunLorvane({"--read", "--card", kSample.string(), "--definitions", dir.path().string()});
   EXPECT_EQ(r.status, kExitRead);
   EXPECT_NE(r.err.find("Error: .def file read error"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("Info.01.01.Data"), std::string::npos) << r.err;
@@ -163,11 +172,16 @@ TEST(CommandLine, RealCardDumps) {
     size_t history;
     const char* newest;
   } cases[] = {
-      {"suica-farebot.json", "Transit IC card", 20, "2011/03/12  Ticket gate       Fare                       160       10"},
-      {"suica-farebot.nfc", "Transit IC card", 20, "2011/03/12  Ticket gate       Fare                       160       10"},
-      {"pasmo-farebot.json", "Transit IC card", 11, "2011/06/14  Shop register     Purchase                   420        0"},
-      {"icoca-farebot.json", "Transit IC card", 20, "2018/09/17  Ticket gate       Fare                       260      175"},
-      {"suica-nfcpy.json", "Transit IC card", 20, "2012/06/25  Shop register     Purchase                   150    2,300"},
+      {"suica-farebot.json", "Transit IC card", 20,
+       "2011/03/12  Ticket gate       Fare                       160       10"},
+      {"suica-farebot.nfc", "Transit IC card", 20,
+       "2011/03/12  Ticket gate       Fare                       160       10"},
+      {"pasmo-farebot.json", "Transit IC card", 11,
+       "2011/06/14  Shop register     Purchase                   420        0"},
+      {"icoca-farebot.json", "Transit IC card", 20,
+       "2018/09/17  Ticket gate       Fare                       260      175"},
+      {"suica-nfcpy.json", "Transit IC card", 20,
+       "2012/06/25  Shop register     Purchase                   150    2,300"},
       {"edy-tret.json", "Edy", 4, "2019/10/05 15:11  Payment        150       35"},
       {"edy-nfcpy.json", "Edy", 4, "2016/02/15 12:23  Payment        586      414"},
       {"nanaco-tret.json", "nanaco", 5, "2020/03/07 04:24  Purchase         1,089      363"},
@@ -175,7 +189,8 @@ TEST(CommandLine, RealCardDumps) {
       {"sapica-tret.json", "SAPICA", 0, nullptr},
   };
   for (const auto& c : cases) {
-    const Result r = RunLorvane({"--read", "--card", (kSharedCards / c.file).string(), "--language", "English", "--json"});
+    const Result r = RunLorvane(
+        {"--read", "--card", (kSharedCards / c.file).string(), "--language", "English", "--json"});
     ASSERT_EQ(r.status, kExitRead) << c.file << r.err;
     const auto card = nlohmann::json::parse(r.out)["cards"][0];
     EXPECT_EQ(card["name"], c.name) << c.file;

@@ -26,9 +26,9 @@ TEST(DefinitionDiscovery, CardDefineSectionsThenSingleFilesWithoutRepeats) {
   dir.Write("CardDefine.ini", Section("Service01", "Transit") + Section("Service02", "Edy") +
                                   Section("Service04", "Never"));
   dir.Write("CardDef_b.ini", Section("Card Definition", "TRANSIT"));  // repeats a name
-  dir.Write("carddef_a.INI", Section("Card Definition", "nanaco"));  // sorts last: a repeat
+  dir.Write("carddef_a.INI", Section("Card Definition", "nanaco"));   // sorts last: a repeat
   dir.Write("CardDef_c.ini", Section("Card Definition", "Nanaco"));
-  dir.Write("CardDef_d.ini", "[Other]\r\nCardName=x\r\n");             // fails to load, still listed
+  dir.Write("CardDef_d.ini", "[Other]\r\nCardName=x\r\n");  // fails to load, still listed
   dir.Write("Other.ini", Section("Card Definition", "Other"));
   EXPECT_EQ(Names(LoadCardDefinitions(dir.path())),
             (std::vector<std::string>{"Transit", "Edy", "Nanaco", "不明カード"}));
@@ -53,8 +53,10 @@ TEST(DefinitionDiscovery, AtMostTwentyDefinitions) {
 TEST(ViewerSettings, FirstRunWritesDefaultsAndCarriesWindowKeysThrough) {
   TempDir dir;
   const auto exe = dir.path() / "lorvane";
-  dir.Write("Define/Language/English/Language.ini", "[Information]\nApplication=lorvane\nName=English\n");
-  dir.Write("Define/Language/Japanese/Language.ini", "[Information]\nApplication=lorvane\nName=日本語\n");
+  dir.Write("Define/Language/English/Language.ini",
+            "[Information]\nApplication=lorvane\nName=English\n");
+  dir.Write("Define/Language/Japanese/Language.ini",
+            "[Information]\nApplication=lorvane\nName=日本語\n");
   {
     ViewerApp app(exe);
     ASSERT_TRUE(app.Start(u"日本語"));
@@ -65,7 +67,8 @@ TEST(ViewerSettings, FirstRunWritesDefaultsAndCarriesWindowKeysThrough) {
   EXPECT_EQ(dir.Read("lorvane.INI"),
             "[Setting]\r\nLanguageDirectory=Define\\Language\r\n[Property]\r\nLanguage=日本語\r\n"
             "WindowLeft=-1\r\nWindowRight=-1\r\nWindowtop=-1\r\nWindowbottom=-1\r\n");
-  dir.Write("lorvane.INI", "[Setting]\nLanguageDirectory=\n[Property]\nLanguage=Klingon\nWindowLeft=120\n");
+  dir.Write("lorvane.INI",
+            "[Setting]\nLanguageDirectory=\n[Property]\nLanguage=Klingon\nWindowLeft=120\n");
   ViewerApp app(exe);
   ASSERT_TRUE(app.Start());
   EXPECT_EQ(app.settings().languageDirectory, kDefaultLanguageDirectory);
@@ -73,13 +76,15 @@ TEST(ViewerSettings, FirstRunWritesDefaultsAndCarriesWindowKeysThrough) {
   EXPECT_EQ(U8(app.languages().GetCurrentLanguageName()), "English");
   ASSERT_TRUE(app.SaveSettings());
   EXPECT_EQ(dir.Read("lorvane.INI"),
-            "[Setting]\nLanguageDirectory=Define\\Language\n[Property]\nLanguage=English\nWindowLeft=120\n"
+            "[Setting]\nLanguageDirectory=Define\\Language\n[Property]\nLanguage="
+            "English\nWindowLeft=120\n"
             "WindowRight=-1\nWindowtop=-1\nWindowbottom=-1\n");
 }
 
 TEST(ViewerSettings, AnotherProgramNameUsesItsOwnFiles) {
   TempDir dir;
-  dir.Write("Define/Language/English/Language.ini", "[Information]\nApplication=lorvane\nName=English\n");
+  dir.Write("Define/Language/English/Language.ini",
+            "[Information]\nApplication=lorvane\nName=English\n");
   ViewerApp renamed(dir.path() / "viewer2");
   EXPECT_EQ(renamed.paths().settingsFile, dir.path() / "viewer2.INI");
   EXPECT_FALSE(renamed.Start());  // no language names "viewer2"

@@ -17,7 +17,9 @@ class LanguageTest : public ::testing::Test {
     if (!name.empty()) text += "Name=" + name + "\r\n";
     dir_.Write(folder + "/Language.ini", text + extra);
   }
-  uint16_t Load(const std::u16string& wanted) { return table_.LoadLanguages(u"lorvane", dir_.path(), wanted); }
+  uint16_t Load(const std::u16string& wanted) {
+    return table_.LoadLanguages(u"lorvane", dir_.path(), wanted);
+  }
   std::string Current() { return platform::U8(table_.GetCurrentLanguageName()); }
 
   TempDir dir_;
@@ -88,7 +90,8 @@ TEST_F(LanguageTest, MissingTextsShowTheirKeyNames) {
 TEST_F(LanguageTest, BrokenLanguageFilesNeverCrash) {
   dir_.Write("A/Language.ini", std::string("\xFF\xFE[\x00", 4));
   dir_.Write("B/Language.ini", std::string("\x00\x01\x02[Information]\n\xFF\xFF", 19));
-  dir_.Write("C/Language.ini", "[Information]\nApplication=lorvane\nName=" + std::string(500, 'x') + "\n");
+  dir_.Write("C/Language.ini",
+             "[Information]\nApplication=lorvane\nName=" + std::string(500, 'x') + "\n");
   ASSERT_EQ(Load(u""), kLanguageOk);
   EXPECT_EQ(table_.GetLanguageCount(), 1);
   EXPECT_EQ(Current().size(), 199u);

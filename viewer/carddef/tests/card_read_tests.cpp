@@ -23,8 +23,9 @@ TEST(ReadCard, PollsEachSystemThenReadsItsBlocksInPlanOrder) {
   reader.blocks[{0x170F, 3}] = HexBlock("AA");
   reader.blocks[{0x170F, 4}] = HexBlock("BB");
   ASSERT_EQ(def->ReadCard(reader), 0);
-  EXPECT_EQ(reader.calls, (Calls{"REQC 0003", "SetCurrentCard 0", "Read 090F 0", "Read 090F 1", "REQC FE00",
-                                 "SetCurrentCard 0", "Read 1317 0", "Read 170F 3", "Read 170F 4"}));
+  EXPECT_EQ(reader.calls,
+            (Calls{"REQC 0003", "SetCurrentCard 0", "Read 090F 0", "Read 090F 1", "REQC FE00",
+                   "SetCurrentCard 0", "Read 1317 0", "Read 170F 3", "Read 170F 4"}));
   EXPECT_EQ(def->GetIDm()[7], 1);  // the IDm reported after the last poll
   EXPECT_EQ(def->blockData()[3 * 16], 0xAA);
   EXPECT_EQ(def->GetInfoLine(0), u"IDm: 0909 0909 0909 0901");
@@ -63,8 +64,9 @@ TEST(ReadCard, FirstFailureEndsTheRead) {
 
 TEST(ReadCard, WithoutSystemsNothingIsCalledAndZeroesAreDecoded) {
   DefinitionFixture fx;
-  const auto def = fx.Load("CardName=Quiet\r\nServiceCode.01=090F,0,1\r\nInfo.01.BlockSetNo=1\r\n"
-                           "Info.01.Format=\"v%s\",1\r\nInfo.01.01.Data=0,1\r\nInfo.01.01.Format=%d\r\n");
+  const auto def = fx.Load(
+      "CardName=Quiet\r\nServiceCode.01=090F,0,1\r\nInfo.01.BlockSetNo=1\r\n"
+      "Info.01.Format=\"v%s\",1\r\nInfo.01.01.Data=0,1\r\nInfo.01.01.Format=%d\r\n");
   RecordingReader reader;
   ASSERT_EQ(def->ReadCard(reader), 0);
   EXPECT_TRUE(reader.calls.empty());
@@ -83,8 +85,9 @@ TEST(ReadCard, AMissingCardIdentityLeavesTheIdmZero) {
 
 TEST(ReadCard, NeverReadsMoreThan255BlocksOrPastItsBuffers) {
   DefinitionFixture fx;
-  const auto def = fx.Load("CardName=Big\r\nSystemCode1=0003,3\r\nServiceCode.01=090F,0,200\r\n"
-                           "ServiceCode.02=1317,0,200\r\nServiceCode.03=170F,0,300\r\n");
+  const auto def = fx.Load(
+      "CardName=Big\r\nSystemCode1=0003,3\r\nServiceCode.01=090F,0,200\r\n"
+      "ServiceCode.02=1317,0,200\r\nServiceCode.03=170F,0,300\r\n");
   RecordingReader reader;
   ASSERT_EQ(def->ReadCard(reader), 0);
   EXPECT_EQ(reader.CountCalls("Read "), 255u);

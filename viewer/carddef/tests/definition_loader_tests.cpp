@@ -36,7 +36,8 @@ const char kTransitExample[] =
     "Info.01.BlockPerRecord=1\r\n"
     "Info.01.History=1\r\n"
     "Info.01.Format=\"%s/%s/%s %s %s %s\",DY,DM,1,2,MP,3\r\n"
-    "Info.01.01.Data=4,2\r\nInfo.01.01.Invert=1\r\nInfo.01.01.Function=DD\r\nInfo.01.01.Format=%02d\r\n"
+    "Info.01.01.Data=4,2\r\nInfo.01.01.Invert=1\r\nInfo.01.01.Function=DD\r\nInfo.01.01.Format=%"
+    "02d\r\n"
     "Info.01.02.Data=0,1\r\nInfo.01.02.Function=MD\r\nInfo.01.02.Format=%02X\r\n"
     "Info.01.03.Data=10,2\r\nInfo.01.03.Function=MR\r\nInfo.01.03.Format=%d\r\n"
     "Info.01.DY.Format=%04d\r\nInfo.01.DM.Format=%02d\r\n"
@@ -91,13 +92,13 @@ TEST(DefinitionLoader, ListsEndWhereTheirKeysEnd) {
   EXPECT_EQ(def->system(1).systemCode, 0xFE00);
   EXPECT_EQ(def->system(1).serviceCount, 0);
   EXPECT_EQ(def->system(2).systemCode, 0);  // SystemCode3 absent ends the list
-  EXPECT_EQ(def->serviceEntryCount(), 2);  // FFFF ends the services
+  EXPECT_EQ(def->serviceEntryCount(), 2);   // FFFF ends the services
   EXPECT_EQ(def->readBlockCount(), 3);
   ASSERT_EQ(def->readPlan().size(), 3u);
   EXPECT_EQ(def->readPlan()[2].blockNumber, 6);
-  EXPECT_EQ(def->infoCount(), 3);              // Info.04 absent ends the Infos
-  EXPECT_EQ(def->info(0).fieldCount, 1);       // an empty .Data ends the fields
-  EXPECT_EQ(def->info(1).lineFormat, u"");     // BlockSetNo 0: present but empty
+  EXPECT_EQ(def->infoCount(), 3);           // Info.04 absent ends the Infos
+  EXPECT_EQ(def->info(0).fieldCount, 1);    // an empty .Data ends the fields
+  EXPECT_EQ(def->info(1).lineFormat, u"");  // BlockSetNo 0: present but empty
   EXPECT_EQ(def->info(2).dataOffset, 16u);
 }
 
@@ -121,7 +122,7 @@ TEST(DefinitionLoader, ReplaceTablesAndTheirAttachments) {
       "CardName=Tables\r\nSystemCode1=0003,1\r\nServiceCode.01=090F,0,1\r\n"
       "Info.01.BlockSetNo=1\r\nInfo.01.Format=\"%s %s\",1,2\r\n"
       "Info.01.01.Data=0,1\r\nInfo.01.02.Data=1,1\r\n"
-      "Replace.01.Data=1,1\r\n"          // no entries: absent, later tables still load
+      "Replace.01.Data=1,1\r\n"  // no entries: absent, later tables still load
       "Replace.02.Data=1,2\r\nReplace.02.01.Value=46\r\nReplace.02.01.Name=x\r\n"
       "Replace.03.Data=1,7\r\nReplace.03.01.Value=1\r\n"  // field 7 was not loaded
       "Replace.04.Data=2,1\r\nReplace.04.01.Value=1\r\n"  // Info 2 does not exist
@@ -139,8 +140,10 @@ TEST(DefinitionLoader, TwoHistoryInfosShowOnlyTheLast) {
   DefinitionFixture fx;
   const auto def = fx.Load(
       "CardName=Two\r\nSystemCode1=0003,1\r\nServiceCode.01=090F,0,1\r\n"
-      "Info.01.BlockSetNo=1\r\nInfo.01.History=1\r\nInfo.01.Format=\"A%s\",1\r\nInfo.01.01.Data=0,1\r\nInfo.01.01.Format=%d\r\n"
-      "Info.02.BlockSetNo=1\r\nInfo.02.History=1\r\nInfo.02.Format=\"B%s\",1\r\nInfo.02.01.Data=0,1\r\nInfo.02.01.Format=%d\r\n");
+      "Info.01.BlockSetNo=1\r\nInfo.01.History=1\r\nInfo.01.Format=\"A%s\",1\r\nInfo.01.01.Data=0,"
+      "1\r\nInfo.01.01.Format=%d\r\n"
+      "Info.02.BlockSetNo=1\r\nInfo.02.History=1\r\nInfo.02.Format=\"B%s\",1\r\nInfo.02.01.Data=0,"
+      "1\r\nInfo.02.01.Format=%d\r\n");
   ASSERT_TRUE(def->loaded());
   EXPECT_EQ(def->historyInfo(), 2);
   RecordingReader reader;
@@ -201,7 +204,8 @@ TEST(DefinitionLoader, BrokenFixtures) {
       {"utf16_file.ini", kLoaded, "日本"},
   };
   CountingNotifier quiet;
-  const std::filesystem::path folder = std::filesystem::path(LORVANE_SOURCE_DIR) / "viewer/carddef/tests/fixtures/broken";
+  const std::filesystem::path folder =
+      std::filesystem::path(LORVANE_SOURCE_DIR) / "viewer/carddef/tests/fixtures/broken";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
     const std::u16string path = U16((folder / c.file).string());

@@ -7,8 +7,8 @@
 namespace lorvane::carddef {
 namespace {
 
-uint32_t Extract(std::vector<uint8_t> record, uint8_t byteOffset, uint8_t byteLength, uint8_t bitOffset,
-                 uint8_t bitLength, bool invert = false, bool bcd = false) {
+uint32_t Extract(std::vector<uint8_t> record, uint8_t byteOffset, uint8_t byteLength,
+                 uint8_t bitOffset, uint8_t bitLength, bool invert = false, bool bcd = false) {
   FieldSpec f;
   f.byteOffset = byteOffset;
   f.byteLength = byteLength;
@@ -68,9 +68,10 @@ TEST(DateFromDayCount, GregorianDates) {
   struct Case {
     int32_t days;
     int year, month, day;
-  } cases[] = {{0, 2000, 1, 1},     {59, 2000, 2, 29},      {366, 2001, 1, 1},      {-1, 1999, 12, 31},
-               {1, 2000, 1, 2},     {7217, 2019, 10, 5},    {36524, 2099, 12, 31},  {-36524, 1900, 1, 1},
-               {-51544, 1858, 11, 17}, {-51545, 1858, 11, 16}};
+  } cases[] = {{0, 2000, 1, 1},       {59, 2000, 2, 29},    {366, 2001, 1, 1},
+               {-1, 1999, 12, 31},    {1, 2000, 1, 2},      {7217, 2019, 10, 5},
+               {36524, 2099, 12, 31}, {-36524, 1900, 1, 1}, {-51544, 1858, 11, 17},
+               {-51545, 1858, 11, 16}};
   for (const auto& c : cases) {
     const CalendarDate d = DateFromDayCount(c.days);
     EXPECT_EQ(d.year, c.year) << c.days;
@@ -84,9 +85,14 @@ TEST(DateFromDayCount, GregorianDates) {
 TEST(InsertThousandsSeparators, Examples) {
   struct Case {
     std::u16string in, out;
-  } cases[] = {{u"1234567", u"1,234,567"}, {u"1234.56", u"1,234.56"}, {u"-123", u"- 123"},
-               {u"123", u"123"},           {u"12.5", u"12.5"},         {u"1234yen", u"1,234,yen"},
-               {u"", u""},                 {u"-1234", u"-1,234"}};
+  } cases[] = {{u"1234567", u"1,234,567"},
+               {u"1234.56", u"1,234.56"},
+               {u"-123", u"- 123"},
+               {u"123", u"123"},
+               {u"12.5", u"12.5"},
+               {u"1234yen", u"1,234,yen"},
+               {u"", u""},
+               {u"-1234", u"-1,234"}};
   for (auto& c : cases) {
     std::u16string text = c.in;
     InsertThousandsSeparators(text, 80);

@@ -19,7 +19,7 @@ class RecordingReader : public CardReader {
   std::map<uint16_t, int32_t> pollStatus;  // default 0
   std::map<std::pair<uint16_t, uint8_t>, std::array<uint8_t, 16>> blocks;
   std::map<uint16_t, std::array<uint8_t, 16>> identities;  // per system code
-  int failAtRead = -1;  // 0-based read call that fails with -53
+  int failAtRead = -1;                                     // 0-based read call that fails with -53
   bool nullIdentity = false;
 
   int32_t ReaderOpen() override {
@@ -39,7 +39,9 @@ class RecordingReader : public CardReader {
   int32_t ReaderSetCurrentCard(uint32_t index, const uint8_t** card) override {
     calls.push_back("SetCurrentCard " + std::to_string(index));
     const auto it = identities.find(current_);
-    *card = nullIdentity ? nullptr : it != identities.end() ? it->second.data() : defaultIdentity_.data();
+    *card = nullIdentity             ? nullptr
+            : it != identities.end() ? it->second.data()
+                                     : defaultIdentity_.data();
     return 0;
   }
   int32_t ReaderRead(uint32_t serviceCode, uint32_t block, uint8_t* data) override {

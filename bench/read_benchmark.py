@@ -1,0 +1,43 @@
+#!/usr/bin/env python3
+"""Median wall time and peak memory of `lorvane --read --card <sample> --json`.
+
+usage: bench/read_benchmark.py [PROGRAM_FOLDER] [RUNS]
+"""
+import os
+import resource
+import statistics
+import subprocess
+import sys
+import time
+
+
+def main():
+    folder = sys.argv[1] if len(sys.argv) > 1 else "build/bin"
+    runs = int(sys.argv[2]) if len(sys.argv) > 2 else 30
+    program = os.path.join(folder, "lorvane")
+    card = os.path.join(folder, "samples", "sample-transit.json")
+    command = [program, "--read", "--card", card, "--json"]
+    subprocess.run(command, check=True, stdout=subprocess.DEVNULL)  # warm the caches
+    times = []
+    peak_kb = 0
+    for _ in range(runs):
+        start = time.perf_counter()
+        pid = os.fork()
+        if pid == 0:
+            devnull = os.open(os.devnull, os.O_WRONLY)
+            os.dup2(devnull, 1)
+            os.execv(program, command)
+        _, status, usage = os.wait4(pid, 0)
+        times.append(time.perf_counter() - start)
+        if os.waitstatus_to_exitcode(status) != 0:
+            sys.exit(f"lorvane failed with {status}")
+        peak_kb = max(peak_kb, usage.ru_maxrss)
+    print(f"command: {' '.join(command)}")
+    print(f"runs: {runs}")
+    print(f"median wall time: {statistics.median(times) * 1000:.1f} ms "
+          f"(min {min(times) * 1000:.1f}, max {max(times) * 1000:.1f})")
+    print(f"peak memory (max RSS): {peak_kb / 1024:.1f} MB")
+
+
+if __name__ == "__main__":
+    main()
