@@ -29,6 +29,12 @@ CardService* CardSystem::FindService(uint16_t serviceCode) {
   return const_cast<CardService*>(std::as_const(*this).FindService(serviceCode));
 }
 
+bool SystemCodeMatches(uint16_t requested, uint16_t held) {
+  const bool highOk = (requested >> 8) == 0xFF || (requested >> 8) == (held >> 8);
+  const bool lowOk = (requested & 0xFF) == 0xFF || (requested & 0xFF) == (held & 0xFF);
+  return highOk && lowOk;
+}
+
 std::optional<std::vector<uint8_t>> ParseHexBytes(std::string_view text) {
   std::vector<uint8_t> bytes;
   size_t i = 0;

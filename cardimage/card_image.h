@@ -41,6 +41,9 @@ struct CardImage {
   std::vector<CardSystem> systems;  // in the order Request System Code reports them
 };
 
+// Polling matches FF in either byte of the requested system code against any byte.
+bool SystemCodeMatches(uint16_t requested, uint16_t held);
+
 // Reads a card image: native JSON, or a Flipper FeliCa dump. On failure returns nullopt and
 // sets `error` to a message naming the file and the place of the fault.
 std::optional<CardImage> LoadCardImage(const std::filesystem::path& file, std::string& error);

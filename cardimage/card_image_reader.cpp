@@ -5,17 +5,11 @@
 
 namespace lorvane::cardimage {
 
-bool CardImageReader::SystemMatches(uint16_t requested, uint16_t held) {
-  const bool highOk = (requested >> 8) == 0xFF || (requested >> 8) == (held >> 8);
-  const bool lowOk = (requested & 0xFF) == 0xFF || (requested & 0xFF) == (held & 0xFF);
-  return highOk && lowOk;
-}
-
 int32_t CardImageReader::ReaderREQC(uint32_t systemCode) {
   current_.reset();
   const auto requested = static_cast<uint16_t>(systemCode);
   for (size_t i = 0; i < image_.systems.size(); ++i) {
-    if (!SystemMatches(requested, image_.systems[i].code)) continue;
+    if (!SystemCodeMatches(requested, image_.systems[i].code)) continue;
     current_ = i;
     std::copy(image_.systems[i].idm.begin(), image_.systems[i].idm.end(), identity_.begin());
     std::copy(image_.pmm.begin(), image_.pmm.end(), identity_.begin() + 8);

@@ -26,9 +26,6 @@ class CardImageReader final : public carddef::CardReader {
   int32_t ReaderSetCurrentCard(uint32_t index, const uint8_t** card) override;
   int32_t ReaderRead(uint32_t serviceCode, uint32_t block, uint8_t* data) override;
 
-  // Polling matches FF in either byte of the requested code against any byte.
-  static bool SystemMatches(uint16_t requested, uint16_t held);
-
  private:
   CardImage image_;
   std::optional<size_t> current_;

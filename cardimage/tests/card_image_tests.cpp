@@ -72,8 +72,8 @@ TEST(CardImageReader, AnswersAsACardOnAReader) {
   EXPECT_EQ(block[15], 0x0F);
   EXPECT_EQ(reader.ReaderRead(0x090F, 2, block), kReadFailed);  // beyond the service: A8
   EXPECT_EQ(reader.ReaderRead(0x0088, 0, block), kNoCard);
-  EXPECT_TRUE(CardImageReader::SystemMatches(0x00FF, 0x0003));
-  EXPECT_FALSE(CardImageReader::SystemMatches(0x00FF, 0xFE00));
+  EXPECT_TRUE(SystemCodeMatches(0x00FF, 0x0003));
+  EXPECT_FALSE(SystemCodeMatches(0x00FF, 0xFE00));
 }
 
 TEST(CardImage, BrokenFilesAreRefusedWithTheFileAndThePlace) {

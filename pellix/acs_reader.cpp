@@ -1,0 +1,292 @@
+#include "pellix/acs_reader.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace lorvane::pellix {
+namespace {
+
+constexpr size_t kBlockBytes = 16;
+
+uint8_t BlockElementHead(uint32_t serviceCode, size_t position) {
+  uint8_t head = static_cast<uint8_t>(0x80 | (position & 0x0F));
+  if ((serviceCode & 0x3E) == 0x12) head |= 0x10;  // purse cashback access
+  return head;
+}
+
+}  // namespace
+
+BlockList BuildBlockList(const BlockRef* refs, size_t count) {
+  BlockList list;
+  for (size_t i = 0; i < count; ++i) {
+    const auto code = static_cast<uint16_t>(refs[i].ServiceCode & 0xFFFF);
+    auto it = std::find(list.services.begin(), list.services.end(), code);
+    const size_t position = static_cast<size_t>(it - list.services.begin());
+    if (it == list.services.end()) list.services.push_back(code);
+    list.elements.push_back(BlockElementHead(refs[i].ServiceCode, position));
+    list.elements.push_back(refs[i].Block);
+  }
+  return list;
+}
+
+AcsReader::~AcsReader() { Close(); }
+
+int16_t AcsReader::ScanReaders() {
+  entries_.clear();
+  currentEntry_ = 0;
+  int16_t status;
+  try {
+    status = ScanSteps();
+  } catch (const std::bad_alloc&) {
+    SetStatusText("Memory allocate error.");
+    status = -4;
+  } catch (...) {
+    SetStatusText("Unknown fatal error.");
+    status = -1;
+  }
+  if (status != 0) entries_.clear();
+  return status;
+}
+
+int16_t AcsReader::ScanSteps() {
+  if (const int16_t status = GetSCReaderGroup(); status < 0) return status;
+  const uint32_t groups = groupCount();
+  size_t count = 0;
+  for (uint32_t g = groups; g-- > 0;) {
+    if (const int16_t status = SelectGroup(g); status < 0) return status;
+    count += readerCount();
+  }
+  entries_.reserve(count);
+  for (uint32_t g = 0; g < groups; ++g) {
+    SelectGroup(g);
+    const std::string group = GetSCReaderGroupName(g);
+    for (uint32_t r = 0; r < readerCount(); ++r) {
+      entries_.push_back({"\"" + group + "\"\"" + GetReaderName(r) + "\"", g, r});
+    }
+  }
+  SelectGroup(0);
+  return 0;
+}
+
+int16_t AcsReader::Open(const char* name) {
+  if (open_) {
+    SetStatusText("already open.");
+    return 3;
+  }
+  int16_t status;
+  try {
+    status = OpenSteps(name);
+  } catch (...) {
+    SetStatusText("Unknown fatal error.");
+    status = -1;
+  }
+  if (status < 0) {
+    const std::string text = statusText();
+    Close();
+    SetStatusText(text);
+  }
+  return status;
+}
+
+int16_t AcsReader::OpenSteps(const char* name) {
+  const std::string wanted = name != nullptr ? name : "";  // the entries are rebuilt below
+  if (const int16_t status = ScanReaders(); status < 0) return status;
+  if (name != nullptr) {
+    for (size_t i = 0; i < entries_.size(); ++i) {
+      if (strcasecmp(entries_[i].name.c_str(), wanted.c_str()) != 0) continue;
+      if (i != currentEntry_) {
+        currentEntry_ = static_cast<uint16_t>(i);
+        SelectGroup(entries_[i].group);
+        SelectReader(entries_[i].reader);
+      }
+      break;
+    }
+  }
+  if (const int16_t status = Connect(); status < 0) return status;
+  open_ = true;
+  return 0;
+}
+
+int16_t AcsReader::Close() {
+  ReleaseReaders();
+  Disconnect();
+  open_ = false;
+  ClearCard();
+  return 0;
+}
+
+void AcsReader::ClearCard() {
+  if (!cardActive_) return;
+  currentCard_.fill(0);
+  systemCodes_.clear();
+  cardActive_ = false;
+}
+
+int16_t AcsReader::SelectCard(uint8_t index) {
+  cardActive_ = false;
+  currentCard_.fill(0);
+  if (index < cardCount_) {
+    currentCardIndex_ = index;
+    const CardEntry& card = cards_[index];
+    if (card.kind == kFeliCa212 || card.kind == kFeliCa424) {
+      currentCard_ = card.identity;
+      cardActive_ = true;
+    }
+  }
+  return 0;
+}
+
+Idm AcsReader::CurrentIdm() const {
+  Idm idm;
+  std::copy_n(currentCard_.begin(), idm.size(), idm.begin());
+  return idm;
+}
+
+const char* AcsReader::ReaderEntryName(uint32_t index) const {
+  return index < entries_.size() ? entries_[index].name.c_str() : nullptr;
+}
+
+int16_t AcsReader::Poll(uint16_t systemCode) {
+  cardActive_ = false;
+  if (const int16_t status = Open(nullptr); status < 0) return status;
+  std::optional<PolledCard> found;
+  const int16_t polled =
+      REQC(static_cast<uint8_t>(systemCode >> 8), static_cast<uint8_t>(systemCode), found);
+  if (polled < 0) return polled;
+  cardCount_ = 0;
+  currentCardIndex_ = 0;
+  if (found) {
+    cards_[0].kind = kFeliCa212;
+    std::copy(found->idm.begin(), found->idm.end(), cards_[0].identity.begin());
+    std::copy(found->pmm.begin(), found->pmm.end(), cards_[0].identity.begin() + 8);
+    cardCount_ = 1;
+    SelectCard(0);
+  }
+  if (cardCount_ == 0) return 5;
+  if (RequestSystemCode(CurrentIdm(), systemCodes_) < 0) {
+    cardActive_ = false;
+    return -1;
+  }
+  cardActive_ = true;
+  return 0;
+}
+
+const uint8_t* AcsReader::SetCurrentCard(uint8_t index) {
+  SelectCard(index);
+  return cardCount_ > 0 ? cards_[currentCardIndex_].identity.data() : nullptr;
+}
+
+uint16_t AcsReader::SystemCode(uint32_t index) const {
+  if (index >= systemCodes_.size()) return 0xFFFF;
+  return static_cast<uint16_t>(systemCodes_[index][0] << 8 | systemCodes_[index][1]);
+}
+
+int16_t AcsReader::Detached() {
+  SetStatusText("Card detached.");
+  return -12;
+}
+
+int16_t AcsReader::Invalid(const char* operation) {
+  SetStatusText(std::string(operation) + "() : Invalid parameter.");
+  return -5;
+}
+
+int16_t AcsReader::ServiceCode(uint16_t index, uint32_t* code, uint32_t* endCode) {
+  if (!cardActive_) return Detached();
+  if (code == nullptr || endCode == nullptr) {
+    SetStatusText("Invalid parameter.");
+    return -5;
+  }
+  *code = 0xFFFF;
+  *endCode = 0;
+  uint8_t codeBytes[4] = {};
+  uint8_t endBytes[4] = {};
+  if (const int16_t status = SearchServiceCode(CurrentIdm(), index, codeBytes, endBytes);
+      status < 0) {
+    return status;
+  }
+  auto le32 = [](const uint8_t* b) {
+    return static_cast<uint32_t>(b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24);
+  };
+  *code = le32(codeBytes);
+  *endCode = le32(endBytes);
+  if ((*code & 0xFFFF) == 0xFFFF) {
+    SetStatusText("Invalid service code.");
+    return -53;
+  }
+  return 0;
+}
+
+int16_t AcsReader::Read(uint32_t serviceCode, uint8_t block, uint8_t* data) {
+  if (!cardActive_) return Detached();
+  if (data == nullptr) return Invalid("Read");
+  const BlockRef ref{serviceCode, block};
+  const BlockList list = BuildBlockList(&ref, 1);
+  uint8_t received = 0;
+  return FeliCaRead(CurrentIdm(), list.services, list.elements, data, &received);
+}
+
+int16_t AcsReader::Write(uint32_t serviceCode, uint8_t block, const uint8_t* data) {
+  if (!cardActive_) return Detached();
+  if (data == nullptr) return Invalid("Write");
+  const BlockRef ref{serviceCode, block};
+  const BlockList list = BuildBlockList(&ref, 1);
+  return FeliCaWrite(CurrentIdm(), list.services, list.elements, data);
+}
+
+int16_t AcsReader::Read2(const BlockRef* refs, uint8_t* count, uint8_t* data) {
+  if (!cardActive_) return Detached();
+  if (count == nullptr) return Invalid("Read");
+  const size_t n = *count;
+  if (n == 0) return 0;
+  if (data == nullptr || refs == nullptr) return Invalid("Read");
+  *count = 0;
+  size_t done = 0;
+  while (n - done > kMaxBlocksPerCommand) {
+    const BlockList list = BuildBlockList(refs + done, kMaxBlocksPerCommand);
+    uint8_t received = 0;
+    const int16_t status = FeliCaRead(CurrentIdm(), list.services, list.elements,
+                                      data + kBlockBytes * done, &received);
+    if (status < 0 || received < kMaxBlocksPerCommand) return status;
+    done += kMaxBlocksPerCommand;
+    *count = static_cast<uint8_t>(done);
+  }
+  const size_t rest = n - done;
+  const BlockList list = BuildBlockList(refs + done, rest);
+  uint8_t received = 0;
+  const int16_t status =
+      FeliCaRead(CurrentIdm(), list.services, list.elements, data + kBlockBytes * done, &received);
+  if (status < 0) return status;
+  if (received == rest) *count = static_cast<uint8_t>(done + rest);
+  return status;
+}
+
+int16_t AcsReader::Write2(const BlockRef* refs, uint8_t count, const uint8_t* data) {
+  if (!cardActive_) return Detached();
+  if (data == nullptr || (refs == nullptr && count > 0)) return Invalid("Write");
+  size_t done = 0;
+  while (count - done > kMaxBlocksPerCommand) {
+    const BlockList list = BuildBlockList(refs + done, kMaxBlocksPerCommand);
+    const int16_t status =
+        FeliCaWrite(CurrentIdm(), list.services, list.elements, data + kBlockBytes * done);
+    if (status < 0) return status;
+    done += kMaxBlocksPerCommand;
+  }
+  const BlockList list = BuildBlockList(refs + done, count - done);
+  return FeliCaWrite(CurrentIdm(), list.services, list.elements, data + kBlockBytes * done);
+}
+
+void AcsReader::WriteSettingsData(uint8_t* data) const {
+  if (entries_.empty() || currentEntry_ >= entries_.size()) {
+    data[0] = 0;
+    return;
+  }
+  std::memset(data, 0, FELICA_SETTING_BYTES);
+  const std::string& name = entries_[currentEntry_].name;
+  std::memcpy(data, name.data(), std::min<size_t>(name.size(), FELICA_SETTING_BYTES - 1));
+}
+
+}  // namespace lorvane::pellix

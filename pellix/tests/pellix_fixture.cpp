@@ -1,0 +1,94 @@
+#include "pellix/tests/pellix_fixture.h"
+
+#include <cstdio>
+#include <fstream>
+
+namespace lorvane::pellix {
+
+Pellix::Pellix(const lorvane::testing::PluginLibrary& lib)
+    : GetInformation(lib.Get<GetInformationFn>(FELICA_EP_GET_INFORMATION)),
+      GetSetting(lib.Get<GetSettingFn>(FELICA_EP_GET_SETTING)),
+      Initialize(lib.Get<DLL_InitializeFn>(FELICA_EP_INITIALIZE)),
+      Open(lib.Get<DLL_OpenFn>(FELICA_EP_OPEN)),
+      Close(lib.Get<DLL_CloseFn>(FELICA_EP_CLOSE)),
+      GetReaderName(lib.Get<DLL_GetReaderNameFn>(FELICA_EP_GET_READER_NAME)),
+      REQC(lib.Get<DLL_REQCFn>(FELICA_EP_REQC)),
+      SetCurrentCard(lib.Get<DLL_SetCurrentCardFn>(FELICA_EP_SET_CURRENT_CARD)),
+      GetSystemCode(lib.Get<DLL_GetSystemCodeFn>(FELICA_EP_GET_SYSTEM_CODE)),
+      GetServiceCode(lib.Get<DLL_GetServiceCodeFn>(FELICA_EP_GET_SERVICE_CODE)),
+      Read(lib.Get<DLL_ReadFn>(FELICA_EP_READ)),
+      Write(lib.Get<DLL_WriteFn>(FELICA_EP_WRITE)),
+      Read2(lib.Get<DLL_Read2Fn>(FELICA_EP_READ2)),
+      Write2(lib.Get<DLL_Write2Fn>(FELICA_EP_WRITE2)) {}
+
+cardimage::Block TestBlock(uint16_t service, uint8_t block) {
+  cardimage::Block b{};
+  b[0] = static_cast<uint8_t>(service >> 8);
+  b[1] = static_cast<uint8_t>(service);
+  b[2] = block;
+  for (size_t i = 3; i < b.size(); ++i) b[i] = static_cast<uint8_t>(i * 7 + block);
+  return b;
+}
+
+cardimage::CardImage TestCard() {
+  cardimage::CardImage card;
+  std::copy(std::begin(kIdm), std::end(kIdm), card.idm.begin());
+  std::copy(std::begin(kPmm), std::end(kPmm), card.pmm.begin());
+  auto service = [](uint16_t code, size_t blocks) {
+    cardimage::CardService s{code, {}};
+    for (size_t b = 0; b < blocks; ++b)
+      s.blocks.push_back(TestBlock(code, static_cast<uint8_t>(b)));
+    return s;
+  };
+  cardimage::CardSystem transit;
+  transit.code = 0x0003;
+  transit.idm = card.idm;
+  transit.areas = {{0x0000, 0xFFFE}, {0x0040, 0x07FF}};
+  transit.services = {service(0x0048, 0), service(0x008B, 1), service(0x090F, 20),
+                      service(0x1009, 4), service(0x2A0B, 255)};
+  cardimage::CardSystem common;
+  common.code = 0xFE00;
+  std::copy(std::begin(kFeIdm), std::end(kFeIdm), common.idm.begin());
+  common.services = {service(0x1317, 1)};
+  card.systems = {transit, common};
+  return card;
+}
+
+std::string Hex(const uint8_t* bytes, size_t size) {
+  std::string out;
+  char hex[4];
+  for (size_t i = 0; i < size; ++i) {
+    std::snprintf(hex, sizeof hex, i == 0 ? "%02X" : " %02X", bytes[i]);
+    out += hex;
+  }
+  return out;
+}
+
+PellixTest::PellixTest(size_t readers) : readerCount_(readers) {}
+
+void PellixTest::SetUp() {
+  cardFile_ = files_.Write("card.json", cardimage::SerializeCardImageJson(TestCard()));
+  trace_ = std::make_unique<vreader::TraceCapture>();
+  pcscd_ = std::make_unique<vreader::PrivatePcscd>(readerCount_);
+  ASSERT_TRUE(pcscd_->running()) << "pcscd did not start";
+  for (size_t i = 0; i < readerCount_; ++i) pcscd_->SetCard(cardFile_, i);
+  library_ = std::make_unique<lorvane::testing::PluginLibrary>(PELLIX_PLUGIN);
+  p_ = std::make_unique<Pellix>(*library_);
+  trace_->Take();
+}
+
+void PellixTest::TearDown() {
+  p_.reset();
+  library_.reset();
+  pcscd_.reset();
+}
+
+std::vector<std::string> PellixTest::Sent(size_t reader) {
+  std::vector<std::string> sent;
+  for (const auto& line : pcscd_->TakeExchanges(reader)) {
+    if (line.rfind("> ", 0) == 0) sent.push_back(line.substr(2));
+  }
+  return sent;
+}
+
+}  // namespace lorvane::pellix

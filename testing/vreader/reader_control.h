@@ -1,0 +1,32 @@
+// The control folder of one virtual reader, read again on every call so that a test can
+// change the card or inject a fault while pcscd runs:
+//   card      path of the card image on the reader; absent or empty: no card in the field
+//   fault     one word per line, any of:
+//               unplugged     the reader is gone (transmit and presence fail)
+//               comm-error    transmissions fail
+//               no-sam        the SAM does not answer: connecting is refused
+//               reader-error  every command is answered 63 00
+//               long-length   "61 L" announces 40 bytes more than the answer holds
+//               extra-blocks  read answers carry one block more than asked for
+//               syscode-count Request System Code claims 255 codes
+//               short-reply   GET RESPONSE returns only the first 3 bytes
+//   exchanges.log  written by the reader: "> apdu" and "< answer" in hexadecimal, a line each
+#pragma once
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+namespace lorvane::vreader {
+
+struct ControlState {
+  std::string cardPath;  // empty: no card
+  std::set<std::string> faults;
+  bool Has(const std::string& fault) const { return faults.count(fault) != 0; }
+};
+
+ControlState ReadControl(const std::filesystem::path& folder);
+void LogExchange(const std::filesystem::path& folder, char direction, const unsigned char* bytes,
+                 unsigned long length);
+
+}  // namespace lorvane::vreader

@@ -1,0 +1,86 @@
+#include "testing/vreader/trace_capture.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstddef>
+#include <cstring>
+#include <fstream>
+#include <utility>
+
+#include "pellix/trace_channel.h"
+
+namespace lorvane::vreader {
+namespace {
+
+using namespace std::chrono_literals;
+
+void RaiseQueueLimit() {
+  const char* path = "/proc/sys/net/unix/max_dgram_qlen";
+  int current = 0;
+  std::ifstream(path) >> current;
+  if (current < 4096) std::ofstream(path) << 4096;  // fails quietly without root
+}
+
+}  // namespace
+
+TraceCapture::TraceCapture() {
+  RaiseQueueLimit();
+  fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const char* name = pellix::kTraceSocketName;
+  std::memcpy(address.sun_path + 1, name, std::strlen(name));
+  const auto size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + std::strlen(name));
+  if (fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&address), size) != 0) {
+    close(fd_);
+    fd_ = -1;
+    return;
+  }
+  timeval timeout{0, 20000};
+  setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  thread_ = std::thread([this] { Drain(); });
+}
+
+TraceCapture::~TraceCapture() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+  if (fd_ >= 0) close(fd_);
+}
+
+void TraceCapture::Drain() {
+  char buffer[4096];
+  while (!stop_) {
+    if (paused_) {
+      std::this_thread::sleep_for(5ms);
+      continue;
+    }
+    const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
+    if (n <= 0) continue;
+    std::lock_guard lock(mutex_);
+    if (n < 5 || buffer[0] != 1 || buffer[1] != 0 || buffer[2] != 0 || buffer[3] != 0 ||
+        buffer[n - 1] != '\0') {
+      lines_.push_back("<malformed message>");
+    } else {
+      lines_.emplace_back(buffer + 4);
+    }
+  }
+}
+
+std::vector<std::string> TraceCapture::Take() {
+  size_t seen = static_cast<size_t>(-1);
+  for (int i = 0; i < 100; ++i) {  // until nothing new arrives for 30 ms
+    std::this_thread::sleep_for(30ms);
+    std::lock_guard lock(mutex_);
+    if (lines_.size() == seen) break;
+    seen = lines_.size();
+  }
+  std::lock_guard lock(mutex_);
+  return std::exchange(lines_, {});
+}
+
+void TraceCapture::Pause() { paused_ = true; }
+
+}  // namespace lorvane::vreader
