@@ -6,6 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config python3
   clang libclang-rt-14-dev clang-format
   libgtest-dev nlohmann-json3-dev
+  libpcsclite-dev pcscd
 )
 
 missing=()
