@@ -1,5 +1,6 @@
 #include "cardimage/card_image.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <utility>
@@ -27,6 +28,16 @@ const CardService* CardSystem::FindService(uint16_t serviceCode) const {
 
 CardService* CardSystem::FindService(uint16_t serviceCode) {
   return const_cast<CardService*>(std::as_const(*this).FindService(serviceCode));
+}
+
+std::vector<CardNode> SearchOrder(const CardSystem& system) {
+  std::vector<CardNode> nodes;
+  for (const CardArea& area : system.areas) nodes.push_back({area.code, true, area.end});
+  for (const CardService& service : system.services) nodes.push_back({service.code, false, 0});
+  std::stable_sort(nodes.begin(), nodes.end(), [](const CardNode& a, const CardNode& b) {
+    return a.code != b.code ? a.code < b.code : (a.isArea && !b.isArea);
+  });
+  return nodes;
 }
 
 bool SystemCodeMatches(uint16_t requested, uint16_t held) {

@@ -41,6 +41,15 @@ struct CardImage {
   std::vector<CardSystem> systems;  // in the order Request System Code reports them
 };
 
+// One node of a system as Search Service Code walks them: areas and services in order of
+// code, an area before a service of the same code.
+struct CardNode {
+  uint16_t code = 0;
+  bool isArea = false;
+  uint16_t end = 0;  // areas only
+};
+std::vector<CardNode> SearchOrder(const CardSystem& system);
+
 // Polling matches FF in either byte of the requested system code against any byte.
 bool SystemCodeMatches(uint16_t requested, uint16_t held);
 

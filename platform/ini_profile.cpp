@@ -172,10 +172,8 @@ bool WriteProfileString(std::u16string_view section, std::u16string_view key,
   return WriteProfileString(section, &k, &v, file);
 }
 
-bool WriteProfileStruct(std::u16string_view section, std::u16string_view key, const uint8_t* data,
-                        size_t size, const std::filesystem::path& file) {
-  const std::u16string k(key);
-  if (data == nullptr) return WriteProfileString(section, &k, nullptr, file);
+// The hex text of a structure value: the bytes, then their sum mod 256.
+static std::u16string StructText(const uint8_t* data, size_t size) {
   static constexpr char16_t kHex[] = u"0123456789ABCDEF";
   std::u16string hex;
   hex.reserve(2 * size + 2);
@@ -189,7 +187,43 @@ bool WriteProfileStruct(std::u16string_view section, std::u16string_view key, co
     sum = static_cast<uint8_t>(sum + data[i]);
   }
   put(sum);
+  return hex;
+}
+
+bool WriteProfileStruct(std::u16string_view section, std::u16string_view key, const uint8_t* data,
+                        size_t size, const std::filesystem::path& file) {
+  const std::u16string k(key);
+  if (data == nullptr) return WriteProfileString(section, &k, nullptr, file);
+  const std::u16string hex = StructText(data, size);
   return WriteProfileString(section, &k, &hex, file);
+}
+
+ProfileWriter::ProfileWriter(std::filesystem::path file) : file_(std::move(file)) {
+  auto document = std::make_shared<IniDocument>();
+  std::error_code ec;
+  if (std::filesystem::exists(file_, ec)) {
+    const auto bytes = ReadFileBytes(file_);
+    readable_ = bytes.has_value();
+    if (bytes) *document = IniDocument::Parse(*bytes);
+  }
+  document_ = document;
+}
+
+void ProfileWriter::Write(std::u16string_view section, std::u16string_view key, std::u16string_view value) {
+  static_cast<IniDocument*>(document_.get())->Set(Trim(section, kSpace), Trim(key, kSpace), value);
+}
+
+void ProfileWriter::WriteStruct(std::u16string_view section, std::u16string_view key, const uint8_t* data,
+                                size_t size) {
+  Write(section, key, StructText(data, size));
+}
+
+bool ProfileWriter::Commit() {
+  std::error_code ec;
+  const auto folder = file_.parent_path();
+  if (!readable_ || (!folder.empty() && !std::filesystem::is_directory(folder, ec))) return false;
+  Forget(file_);
+  return ReplaceFileAtomically(file_, static_cast<IniDocument*>(document_.get())->Serialize());
 }
 
 void ClearProfileCache() { Cache().clear(); }

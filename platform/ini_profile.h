@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,6 +41,22 @@ bool WriteProfileString(std::u16string_view section, std::u16string_view key,
 // Writes the bytes as hex with the checksum byte; null data removes the key.
 bool WriteProfileStruct(std::u16string_view section, std::u16string_view key, const uint8_t* data,
                         size_t size, const std::filesystem::path& file);
+
+// Several writes to one file applied in order and saved at once (one atomic replacement),
+// with the same effect as the single writes one after the other.
+class ProfileWriter {
+ public:
+  explicit ProfileWriter(std::filesystem::path file);
+  void Write(std::u16string_view section, std::u16string_view key, std::u16string_view value);
+  void WriteStruct(std::u16string_view section, std::u16string_view key, const uint8_t* data, size_t size);
+  // False when the file could not be read or written.
+  bool Commit();
+
+ private:
+  std::filesystem::path file_;
+  std::shared_ptr<void> document_;
+  bool readable_ = true;
+};
 
 // Drops every cached file (tests that rewrite files within one clock tick call this).
 void ClearProfileCache();

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <tuple>
 
 namespace lorvane::vreader {
 namespace {
@@ -80,21 +79,17 @@ Bytes FeliCaCardModel::RequestSystemCode(const cardimage::CardSystem& system) co
 
 Bytes FeliCaCardModel::SearchServiceCode(const cardimage::CardSystem& system,
                                          uint16_t index) const {
-  // Areas and services in order of code, an area before a service of the same code.
-  std::vector<std::tuple<uint16_t, int, uint16_t>> nodes;  // code, 0 area / 1 service, end
-  for (const auto& area : system.areas) nodes.emplace_back(area.code, 0, area.end);
-  for (const auto& service : system.services) nodes.emplace_back(service.code, 1, 0);
-  std::sort(nodes.begin(), nodes.end());
+  const auto nodes = cardimage::SearchOrder(system);
   Bytes out = Header(0x0B, system);
   if (index >= nodes.size()) {
     out.insert(out.end(), {0xFF, 0xFF});
   } else {
-    const auto [code, kind, end] = nodes[index];
-    out.push_back(static_cast<uint8_t>(code & 0xFF));
-    out.push_back(static_cast<uint8_t>(code >> 8));
-    if (kind == 0) {
-      out.push_back(static_cast<uint8_t>(end & 0xFF));
-      out.push_back(static_cast<uint8_t>(end >> 8));
+    const cardimage::CardNode& node = nodes[index];
+    out.push_back(static_cast<uint8_t>(node.code & 0xFF));
+    out.push_back(static_cast<uint8_t>(node.code >> 8));
+    if (node.isArea) {
+      out.push_back(static_cast<uint8_t>(node.end & 0xFF));
+      out.push_back(static_cast<uint8_t>(node.end >> 8));
     }
   }
   Finish(out);

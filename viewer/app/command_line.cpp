@@ -8,6 +8,7 @@
 #include "viewer/app/card_read_session.h"
 #include "viewer/app/read_output.h"
 #include "viewer/app/viewer_app.h"
+#include "viewer/pluginhost/felica_dll_host.h"
 
 namespace lorvane::app {
 namespace {
@@ -26,9 +27,23 @@ bool TakeValue(const std::vector<std::string>& args, size_t& i, const std::strin
   return true;
 }
 
-int PrintUsageError(const std::string& error) {
-  std::fprintf(stderr, "lorvane: %s\n%s", error.c_str(), UsageText().c_str());
-  return kExitUsage;
+std::vector<CardView> ReadOnce(carddef::CardReader& reader, const std::filesystem::path& definitionFolder) {
+  const CardDefinitions definitions = LoadCardDefinitions(definitionFolder);
+  std::vector<CardView> views;
+  for (const auto* definition : ReadCards(reader, definitions)) views.push_back(ViewOf(*definition));
+  return views;
+}
+
+// As the main dialog does: the host starts on the program folder, the definitions read the
+// card through the plug-in that answered, and the host's end writes its registry file.
+std::vector<CardView> ReadThroughPlugins(const std::filesystem::path& programFolder,
+                                         const std::filesystem::path& definitionFolder) {
+  pluginhost::CommandLineUi ui;
+  pluginhost::FeliCaDLLHost host(ui, programFolder);
+  host.ChangeFolder(platform::U16(programFolder.string() + "/"));
+  host.Start();
+  pluginhost::HostCardReader reader(host);
+  return ReadOnce(reader, definitionFolder);
 }
 
 }  // namespace
@@ -91,10 +106,6 @@ int RunCommandLine(const CommandLine& command, const std::string& executable) {
     std::puts("lorvane 1.00");
     return kExitRead;
   }
-  if (!command.card) {
-    return PrintUsageError(
-        "reading through reader plug-ins is not available in this build; use --card FILE");
-  }
   ViewerApp app(executable);
   const std::optional<std::u16string> language =
       command.language ? std::optional(platform::U16(*command.language)) : std::nullopt;
@@ -110,17 +121,19 @@ int RunCommandLine(const CommandLine& command, const std::string& executable) {
     std::fprintf(stderr, "lorvane: %s: no such definition folder\n", folder.string().c_str());
     return kExitUsage;
   }
-  std::string error;
-  auto image = cardimage::LoadCardImage(*command.card, error);
-  if (!image) {
-    std::fprintf(stderr, "lorvane: %s\n", error.c_str());
-    return kExitUsage;
-  }
-  const CardDefinitions definitions = LoadCardDefinitions(folder);
-  cardimage::CardImageReader reader(std::move(*image));
   std::vector<CardView> views;
-  for (const auto* definition : ReadCards(reader, definitions))
-    views.push_back(ViewOf(*definition));
+  if (command.card) {
+    std::string error;
+    auto image = cardimage::LoadCardImage(*command.card, error);
+    if (!image) {
+      std::fprintf(stderr, "lorvane: %s\n", error.c_str());
+      return kExitUsage;
+    }
+    cardimage::CardImageReader reader(std::move(*image));
+    views = ReadOnce(reader, folder);
+  } else {
+    views = ReadThroughPlugins(app.paths().folder, folder);
+  }
   const std::string out = command.json ? FormatReadJson(views) : FormatReadText(views);
   std::fwrite(out.data(), 1, out.size(), stdout);
   if (views.empty() && !command.json)

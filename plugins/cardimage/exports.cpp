@@ -1,0 +1,142 @@
+// The entry points of the card-image reader plug-in. The image it serves is the bundled
+// sample card beside the plug-in, or the file named by LORVANE_CARD_IMAGE, or the path the
+// host hands back in the settings data.
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "plugin-api/felica_plugin.h"
+#include "plugins/cardimage/card_image_driver.h"
+
+namespace {
+
+using lorvane::cardimageplugin::CardImageDriver;
+
+CardImageDriver* g_driver = nullptr;
+
+std::filesystem::path DefaultImage() {
+  if (const char* chosen = std::getenv("LORVANE_CARD_IMAGE"); chosen != nullptr && *chosen != '\0') return chosen;
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&DefaultImage), &info) == 0 || info.dli_fname == nullptr) return {};
+  return std::filesystem::path(info.dli_fname).parent_path() / "samples" / "sample-transit.json";
+}
+
+__attribute__((constructor)) void LoadDriver() { g_driver = new (std::nothrow) CardImageDriver(DefaultImage()); }
+
+__attribute__((destructor)) void UnloadDriver() {
+  delete g_driver;
+  g_driver = nullptr;
+}
+
+template <typename Result, typename Operation>
+Result WithDriver(Result noDriver, Operation operation) {
+  if (g_driver == nullptr) return noDriver;
+  try {
+    return operation(*g_driver);
+  } catch (...) {
+    return noDriver;
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+FELICA_PLUGIN_EXPORT const char* GetInformation(int32_t index) {
+  switch (static_cast<uint16_t>(index)) {
+    case FELICA_INFO_KIND:
+      return "NFC card reader control dll";
+    case FELICA_INFO_PLATFORM:
+      return "WIN32";
+    case FELICA_INFO_INTERFACE:
+      return "010";
+    case FELICA_INFO_DESCRIPTION:
+      return "Card image reader: a saved FeliCa card image as a card on a reader";
+    case FELICA_INFO_VERSION:
+      return "1.00";
+    case FELICA_INFO_COPYRIGHT:
+      return "Copyright (C) 2026 The Lorvane developers";
+    case FELICA_INFO_DATE:
+      return "2026/12/08";
+    case FELICA_INFO_FUNCTION(0):
+      return "FeliCa";
+    default:
+      return nullptr;
+  }
+}
+
+FELICA_PLUGIN_EXPORT int32_t GetSetting(int32_t function, int32_t mode, IOFeliCaSetting* setting) {
+  if (static_cast<uint16_t>(function) != 0) return FELICA_E_FUNCTION;
+  if (setting == nullptr) return FELICA_E_PARAMETER;
+  if (setting->Data == nullptr) {
+    setting->Bytes = FELICA_SETTING_BYTES;
+    return FELICA_SETTING_OK;
+  }
+  if (setting->Bytes != FELICA_SETTING_BYTES) return FELICA_E_PARAMETER;
+  const auto m = static_cast<uint16_t>(mode);
+  if (m > 3) return FELICA_E_FUNCTION;
+  auto* data = static_cast<char*>(setting->Data);
+  if (g_driver == nullptr) {
+    data[0] = 0;
+    return m == 0 || m == 3 ? FELICA_SETTING_OK : FELICA_SETTING_CANCELLED;
+  }
+  if (m == 0 || m == 3) {
+    std::memset(data, 0, FELICA_SETTING_BYTES);
+    const std::string path = g_driver->imagePath().string();
+    std::memcpy(data, path.data(), std::min<size_t>(path.size(), FELICA_SETTING_BYTES - 1));
+    return FELICA_SETTING_OK;
+  }
+  // Modes 1 and 2: a path the host put into the data becomes the image served.
+  const size_t length = strnlen(data, FELICA_SETTING_BYTES);
+  if (length == 0 || length == FELICA_SETTING_BYTES) return FELICA_SETTING_CANCELLED;
+  g_driver->SetImagePath(std::string(data, length));
+  return FELICA_SETTING_OK;
+}
+
+FELICA_PLUGIN_EXPORT int16_t DLL_Initialize(int32_t) {
+  return WithDriver<int16_t>(FELICA_E_FATAL, [](CardImageDriver& d) { return d.Initialize(); });
+}
+FELICA_PLUGIN_EXPORT int16_t DLL_Open(const char* name) {
+  return WithDriver<int16_t>(FELICA_E_FATAL, [&](CardImageDriver& d) { return d.Open(name); });
+}
+FELICA_PLUGIN_EXPORT int16_t DLL_Close(void) {
+  return WithDriver<int16_t>(FELICA_OK, [](CardImageDriver& d) { return d.Close(); });
+}
+FELICA_PLUGIN_EXPORT const char* DLL_GetReaderName(int32_t index) {
+  return WithDriver<const char*>(nullptr, [&](CardImageDriver& d) { return d.ReaderName(static_cast<uint16_t>(index)); });
+}
+FELICA_PLUGIN_EXPORT int16_t DLL_REQC(int32_t systemCode) {
+  return WithDriver<int16_t>(FELICA_E_FATAL, [&](CardImageDriver& d) { return d.Poll(static_cast<uint16_t>(systemCode)); });
+}
+FELICA_PLUGIN_EXPORT int16_t DLL_SetCurrentCard(int32_t index, const uint8_t** card) {
+  return WithDriver<int16_t>(FELICA_OK, [&](CardImageDriver& d) {
+    const uint8_t* identity = d.SetCurrentCard(static_cast<uint8_t>(index));
+    if (card != nullptr) *card = identity;
+    return static_cast<int16_t>(FELICA_OK);
+  });
+}
+FELICA_PLUGIN_EXPORT uint16_t DLL_GetSystemCode(int32_t index) {
+  return WithDriver<uint16_t>(0xFFFF, [&](CardImageDriver& d) { return d.SystemCode(static_cast<uint16_t>(index)); });
+}
+FELICA_PLUGIN_EXPORT int16_t DLL_GetServiceCode(int32_t index, uint32_t* code, uint32_t* endCode) {
+  return WithDriver<int16_t>(FELICA_E_FATAL,
+                             [&](CardImageDriver& d) { return d.ServiceCode(static_cast<uint16_t>(index), code, endCode); });
+}
+FELICA_PLUGIN_EXPORT int16_t DLL_Read(uint32_t serviceCode, uint32_t block, uint8_t* data) {
+  return WithDriver<int16_t>(FELICA_E_FATAL,
+                             [&](CardImageDriver& d) { return d.Read(serviceCode, static_cast<uint8_t>(block), data); });
+}
+FELICA_PLUGIN_EXPORT int16_t DLL_Write(uint32_t serviceCode, uint32_t block, const uint8_t* data) {
+  return WithDriver<int16_t>(FELICA_E_FATAL,
+                             [&](CardImageDriver& d) { return d.Write(serviceCode, static_cast<uint8_t>(block), data); });
+}
+FELICA_PLUGIN_EXPORT int16_t DLL_Read2(const BlockRef* refs, uint8_t* count, uint8_t* data) {
+  return WithDriver<int16_t>(FELICA_E_FATAL, [&](CardImageDriver& d) { return d.Read2(refs, count, data); });
+}
+FELICA_PLUGIN_EXPORT int16_t DLL_Write2(const BlockRef* refs, uint8_t count, const uint8_t* data) {
+  return WithDriver<int16_t>(FELICA_E_FATAL, [&](CardImageDriver& d) { return d.Write2(refs, count, data); });
+}
+
+}  // extern "C"

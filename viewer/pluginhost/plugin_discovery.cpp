@@ -1,0 +1,214 @@
+// Where plug-ins are looked for, which libraries are reader plug-ins, and how the saved
+// registry is merged with what lies on disk.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/directory_listing.h"
+#include "platform/text_codec.h"
+#include "viewer/pluginhost/dll_host.h"
+
+namespace lorvane::pluginhost {
+namespace {
+
+using platform::U16;
+using platform::U8;
+
+constexpr size_t kFolderChars = 259;
+constexpr size_t kTextChars = 259;
+constexpr uint32_t kMaxSavedEntries = 0xFFFF;
+constexpr char kPluginKind[] = "NFC card reader control dll";
+constexpr char kPlatform[] = "WIN32";
+constexpr char16_t kLibrarySuffix[] = u".so";
+
+int32_t LeadingDecimal(std::u16string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+  int64_t value = 0;
+  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) value = std::min<int64_t>(value * 10 + (text[i] - u'0'), INT32_MAX);
+  return static_cast<int32_t>(negative ? -value : value);
+}
+
+// True when `text` begins with `prefix`, letters compared without regard to case.
+bool StartsWithNoCase(const char* text, const char* prefix) {
+  const size_t length = std::strlen(prefix);
+  return text != nullptr && strnlen(text, length) == length &&
+         platform::EqualsIgnoreAsciiCase(std::string_view(text, length), std::string_view(prefix, length));
+}
+
+// A folder as the registry file holds it (a backslash is a separator here).
+std::string FolderPath(const std::u16string& folder) {
+  std::string path = U8(folder);
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path;
+}
+
+bool HasSeparator(const std::u16string& name) {
+  return name.find(u'/') != std::u16string::npos || name.find(u'\\') != std::u16string::npos;
+}
+
+}  // namespace
+
+std::vector<uint16_t> ParseVersionList(std::u16string_view text) {
+  std::vector<uint16_t> versions;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = std::min(text.find_first_of(u",.;:", start), text.size());
+    if (end > start) versions.push_back(static_cast<uint16_t>(LeadingDecimal(text.substr(start, end - start))));
+    start = end + 1;
+  }
+  return versions;
+}
+
+std::u16string PluginText(const char* text) {
+  if (text == nullptr) return {};
+  return platform::Utf8ToUtf16Lossy(std::string_view(text, strnlen(text, kMaxPluginText)));
+}
+
+int32_t DLLHost::OpenRegistry(const std::u16string& acceptedVersions) {
+  acceptedVersions_ = ParseVersionList(acceptedVersions);
+  registryFile_ = programFolder_ / (U8(settingsBaseName_) + ".INI");
+  folder_ = RegistryString(u"DLLDirectory", kFolderChars);
+  if (folder_.empty()) {
+    folder_ = U16(programFolder_.string() + "/");
+    if (auto chosen = ui_.BrowseFolder(folder_)) {
+      folder_ = *chosen;
+      if (folder_.back() != u'/' && folder_.back() != u'\\') folder_ += u'/';
+    }
+  }
+  return RebuildRegistry(true);
+}
+
+void DLLHost::ChangeFolder(const std::optional<std::u16string>& path) {
+  if (path) {
+    folder_ = *path;
+    return;
+  }
+  auto chosen = ui_.BrowseFolder(folder_);
+  if (!chosen || chosen->empty()) return;
+  folder_ = *chosen;
+  if (folder_.back() != u'/' && folder_.back() != u'\\') folder_ += u'/';
+  if (!registryFile_.empty()) WriteRegistryValue(u"DLLDirectory", folder_);
+  RebuildRegistry(false);
+  modified_ = true;
+}
+
+// Folder A (the plug-in folder) and folder B (the program's), A left out when it is B.
+std::vector<std::u16string> DLLHost::SearchFolders() const {
+  const std::u16string programFolder = U16(programFolder_.string() + "/");
+  const bool same = platform::EqualsIgnoreAsciiCase(U16(FolderPath(folder_)), programFolder);
+  std::vector<std::u16string> folders;
+  if (!folder_.empty() && !same) folders.push_back(folder_);
+  folders.push_back(programFolder);
+  return folders;
+}
+
+int32_t DLLHost::RebuildRegistry(bool fromFile) {
+  DLLInfoReset();
+  if (fromFile) ReadSavedRegistry();
+  ReidentifySaved();
+  for (size_t i = count_; i-- > 0;) {
+    if (records_[i].Module == nullptr) DLLInfoRemoveAt(static_cast<uint16_t>(i));
+  }
+  ScanForNew();
+  WriteRegistry(false);
+  return 1;
+}
+
+void DLLHost::ReadSavedRegistry() {
+  const auto saved = static_cast<uint32_t>(RegistryInt(u"DLLNum", 0));
+  const uint32_t entries = saved > kMaxSavedEntries ? (static_cast<int32_t>(saved) < 0 ? 0 : kMaxSavedEntries) : saved;
+  for (uint32_t n = 1; n <= entries; ++n) {
+    DLLInfo record;
+    record.Name = RegistryString(RegistryKey(n, u"Name"), kTextChars);
+    record.Mode = RegistryInt(RegistryKey(n, u"Mode"), 0);
+    record.Description = RegistryString(RegistryKey(n, u"Description"), kTextChars);
+    record.Version = RegistryString(RegistryKey(n, u"Version"), kTextChars);
+    record.LatestDate = RegistryString(RegistryKey(n, u"LatestDate"), kTextChars);
+    record.FunctionNumber = static_cast<uint16_t>(RegistryInt(RegistryKey(n, u"FunctionNumber"), 0));
+    DLLInfoSetAtGrow(static_cast<uint16_t>(n - 1), std::move(record));
+  }
+}
+
+void DLLHost::ReidentifySaved() {
+  const auto folders = SearchFolders();
+  for (uint16_t i = 0; i < count_; ++i) {
+    DLLInfo& record = records_[i];
+    record.Module = nullptr;
+    // A name that is empty or holds a folder cannot name a library in these folders.
+    if (record.Name.empty() || HasSeparator(record.Name)) continue;
+    for (const auto& folder : folders) {
+      const std::u16string path = folder + record.Name;
+      record.Module = platform::LoadLibrary(FolderPath(path));
+      if (record.Module == nullptr) continue;
+      record.Path = path;
+      if (Identify(record, i) == 0) break;
+      platform::FreeLibrary(record.Module);
+      record.Module = nullptr;
+    }
+  }
+}
+
+void DLLHost::ScanForNew() {
+  for (const auto& folder : SearchFolders()) {
+    for (const std::string& file : platform::FindFiles(FolderPath(folder), "", U8(kLibrarySuffix))) {
+      const std::u16string name = U16(file);
+      const bool known = std::any_of(records_.begin(), records_.begin() + count_, [&](const DLLInfo& r) {
+        return platform::EqualsIgnoreAsciiCase(r.Name, name);
+      });
+      if (known) continue;
+      DLLInfo record;
+      record.Mode = kModeWhenNeeded;
+      record.Module = platform::LoadLibrary(FolderPath(folder + name));
+      if (record.Module == nullptr) continue;
+      if (Identify(record, count_) != 0) {
+        platform::FreeLibrary(record.Module);
+        continue;
+      }
+      record.Name = name;
+      record.Path = folder + name;
+      const uint16_t position = count_;
+      if (DLLInfoSetAtGrow(position, std::move(record)) == 0) Unload(position);
+    }
+  }
+}
+
+int32_t DLLHost::Identify(DLLInfo& record, uint16_t compareCount) {
+  if (!record.Name.empty()) {
+    for (uint16_t k = 0; k < compareCount && k < count_; ++k) {
+      if (platform::EqualsIgnoreAsciiCase(records_[k].Name, record.Name)) return -1;
+    }
+  }
+  const auto info = reinterpret_cast<GetInformationFn>(platform::FindSymbol(record.Module, FELICA_EP_GET_INFORMATION));
+  if (info == nullptr) return -1;
+  if (!StartsWithNoCase(info(FELICA_INFO_KIND), kPluginKind)) return -1;
+  if (!StartsWithNoCase(info(FELICA_INFO_PLATFORM), kPlatform)) return -1;
+  record.FunctionNumber = 0;
+  const char* version = info(FELICA_INFO_INTERFACE);
+  if (version == nullptr) return -1;
+  record.InterfaceVersion = 0xFFFF;
+  const auto declared = static_cast<uint16_t>(LeadingDecimal(PluginText(version)));
+  if (std::find(acceptedVersions_.begin(), acceptedVersions_.end(), declared) == acceptedVersions_.end()) return -1;
+  record.InterfaceVersion = declared;
+  record.InfoUnchanged = true;
+  const std::pair<int, std::u16string*> texts[] = {{FELICA_INFO_DESCRIPTION, &record.Description},
+                                                   {FELICA_INFO_VERSION, &record.Version},
+                                                   {FELICA_INFO_DATE, &record.LatestDate}};
+  for (const auto& [item, field] : texts) {
+    const char* text = info(item);
+    if (text == nullptr) return -1;
+    const std::u16string value = PluginText(text);
+    if (*field != value) {
+      *field = value;
+      record.InfoUnchanged = false;
+    }
+  }
+  if (record.Name.empty()) record.InfoUnchanged = false;  // a plug-in found new
+  while (record.FunctionNumber < kMaxFunctions && info(FELICA_INFO_FUNCTION(record.FunctionNumber)) != nullptr) {
+    ++record.FunctionNumber;
+  }
+  return 0;
+}
+
+}  // namespace lorvane::pluginhost
