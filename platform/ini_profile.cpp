@@ -209,12 +209,13 @@ ProfileWriter::ProfileWriter(std::filesystem::path file) : file_(std::move(file)
   document_ = document;
 }
 
-void ProfileWriter::Write(std::u16string_view section, std::u16string_view key, std::u16string_view value) {
+void ProfileWriter::Write(std::u16string_view section, std::u16string_view key,
+                          std::u16string_view value) {
   static_cast<IniDocument*>(document_.get())->Set(Trim(section, kSpace), Trim(key, kSpace), value);
 }
 
-void ProfileWriter::WriteStruct(std::u16string_view section, std::u16string_view key, const uint8_t* data,
-                                size_t size) {
+void ProfileWriter::WriteStruct(std::u16string_view section, std::u16string_view key,
+                                const uint8_t* data, size_t size) {
   Write(section, key, StructText(data, size));
 }
 

@@ -48,7 +48,8 @@ class ProfileWriter {
  public:
   explicit ProfileWriter(std::filesystem::path file);
   void Write(std::u16string_view section, std::u16string_view key, std::u16string_view value);
-  void WriteStruct(std::u16string_view section, std::u16string_view key, const uint8_t* data, size_t size);
+  void WriteStruct(std::u16string_view section, std::u16string_view key, const uint8_t* data,
+                   size_t size);
   // False when the file could not be read or written.
   bool Commit();
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "plugins/cardimage/reader_presence.h"
+
 namespace lorvane::cardimageplugin {
 namespace {
 
@@ -17,9 +19,10 @@ bool Writable(uint16_t code) {
 }  // namespace
 
 int16_t CardImageDriver::Initialize() {
+  entryName_.clear();
+  if (!chosen_ && SmartCardReaderAttached()) return FELICA_E_LIST_READERS;  // a real reader serves
   std::string error;
   image_ = cardimage::LoadCardImage(imagePath_, error);
-  entryName_.clear();
   if (!image_) return FELICA_E_LIST_READERS;  // no image: no reader
   entryName_ = "\"Card image\"\"" + imagePath_.filename().string() + "\"";
   return 0;
@@ -91,7 +94,8 @@ int16_t CardImageDriver::Check(const BlockRef* refs, size_t count, bool write) c
     const cardimage::CardService* service = Service(refs[i].ServiceCode);
     if (service == nullptr) return FELICA_NOTHING;  // A6
     if (write && !Writable(service->code)) return FELICA_E_WRITE;
-    if (refs[i].Block >= service->blocks.size()) return write ? FELICA_E_WRITE : FELICA_E_READ;  // A8
+    if (refs[i].Block >= service->blocks.size())
+      return write ? FELICA_E_WRITE : FELICA_E_READ;  // A8
   }
   return 0;
 }
@@ -126,7 +130,8 @@ int16_t CardImageDriver::Read2(const BlockRef* refs, uint8_t* count, uint8_t* da
     const size_t batch = std::min(kBatch, n - done);
     if (const int16_t status = Check(refs + done, batch, false); status != 0) return status;
     for (size_t i = 0; i < batch; ++i) {
-      std::memcpy(data + kBlockBytes * (done + i), Service(refs[done + i].ServiceCode)->blocks[refs[done + i].Block].data(),
+      std::memcpy(data + kBlockBytes * (done + i),
+                  Service(refs[done + i].ServiceCode)->blocks[refs[done + i].Block].data(),
                   kBlockBytes);
     }
     *count = static_cast<uint8_t>(done + batch);

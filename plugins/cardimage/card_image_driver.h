@@ -16,11 +16,17 @@ namespace lorvane::cardimageplugin {
 
 class CardImageDriver {
  public:
-  explicit CardImageDriver(std::filesystem::path imagePath) : imagePath_(std::move(imagePath)) {}
+  // `chosen`: the user named the image; otherwise it is the bundled sample card, which is
+  // served only while no smart card reader is attached.
+  CardImageDriver(std::filesystem::path imagePath, bool chosen)
+      : imagePath_(std::move(imagePath)), chosen_(chosen) {}
 
   // The image file in use (settings data: its path, NUL-terminated, in 256 bytes).
   const std::filesystem::path& imagePath() const { return imagePath_; }
-  void SetImagePath(std::filesystem::path path) { imagePath_ = std::move(path); }
+  void SetImagePath(std::filesystem::path path) {
+    imagePath_ = std::move(path);
+    chosen_ = true;
+  }
 
   int16_t Initialize();
   const char* ReaderName(uint32_t index) const;
@@ -41,6 +47,7 @@ class CardImageDriver {
   cardimage::CardService* Service(uint32_t serviceCode) const;
 
   std::filesystem::path imagePath_;
+  bool chosen_ = false;
   std::optional<cardimage::CardImage> image_;
   std::string entryName_;
   bool open_ = false;

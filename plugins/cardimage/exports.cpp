@@ -1,6 +1,7 @@
-// The entry points of the card-image reader plug-in. The image it serves is the bundled
-// sample card beside the plug-in, or the file named by LORVANE_CARD_IMAGE, or the path the
-// host hands back in the settings data.
+// The entry points of the card-image reader plug-in. The image it serves is the file named
+// by LORVANE_CARD_IMAGE, or the path the host hands over in the settings data, or else the
+// bundled sample card beside the plug-in (served only while no smart card reader is
+// attached, so a real reader's plug-in answers the probe instead).
 #include <dlfcn.h>
 
 #include <cstdlib>
@@ -16,14 +17,23 @@ using lorvane::cardimageplugin::CardImageDriver;
 
 CardImageDriver* g_driver = nullptr;
 
-std::filesystem::path DefaultImage() {
-  if (const char* chosen = std::getenv("LORVANE_CARD_IMAGE"); chosen != nullptr && *chosen != '\0') return chosen;
+const char* ChosenImage() {
+  const char* chosen = std::getenv("LORVANE_CARD_IMAGE");
+  return chosen != nullptr && *chosen != '\0' ? chosen : nullptr;
+}
+
+std::filesystem::path SampleImage() {
   Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&DefaultImage), &info) == 0 || info.dli_fname == nullptr) return {};
+  if (dladdr(reinterpret_cast<void*>(&SampleImage), &info) == 0 || info.dli_fname == nullptr)
+    return {};
   return std::filesystem::path(info.dli_fname).parent_path() / "samples" / "sample-transit.json";
 }
 
-__attribute__((constructor)) void LoadDriver() { g_driver = new (std::nothrow) CardImageDriver(DefaultImage()); }
+__attribute__((constructor)) void LoadDriver() {
+  const char* chosen = ChosenImage();
+  g_driver = new (std::nothrow)
+      CardImageDriver(chosen != nullptr ? chosen : SampleImage(), chosen != nullptr);
+}
 
 __attribute__((destructor)) void UnloadDriver() {
   delete g_driver;
@@ -105,10 +115,13 @@ FELICA_PLUGIN_EXPORT int16_t DLL_Close(void) {
   return WithDriver<int16_t>(FELICA_OK, [](CardImageDriver& d) { return d.Close(); });
 }
 FELICA_PLUGIN_EXPORT const char* DLL_GetReaderName(int32_t index) {
-  return WithDriver<const char*>(nullptr, [&](CardImageDriver& d) { return d.ReaderName(static_cast<uint16_t>(index)); });
+  return WithDriver<const char*>(
+      nullptr, [&](CardImageDriver& d) { return d.ReaderName(static_cast<uint16_t>(index)); });
 }
 FELICA_PLUGIN_EXPORT int16_t DLL_REQC(int32_t systemCode) {
-  return WithDriver<int16_t>(FELICA_E_FATAL, [&](CardImageDriver& d) { return d.Poll(static_cast<uint16_t>(systemCode)); });
+  return WithDriver<int16_t>(FELICA_E_FATAL, [&](CardImageDriver& d) {
+    return d.Poll(static_cast<uint16_t>(systemCode));
+  });
 }
 FELICA_PLUGIN_EXPORT int16_t DLL_SetCurrentCard(int32_t index, const uint8_t** card) {
   return WithDriver<int16_t>(FELICA_OK, [&](CardImageDriver& d) {
@@ -118,25 +131,31 @@ FELICA_PLUGIN_EXPORT int16_t DLL_SetCurrentCard(int32_t index, const uint8_t** c
   });
 }
 FELICA_PLUGIN_EXPORT uint16_t DLL_GetSystemCode(int32_t index) {
-  return WithDriver<uint16_t>(0xFFFF, [&](CardImageDriver& d) { return d.SystemCode(static_cast<uint16_t>(index)); });
+  return WithDriver<uint16_t>(
+      0xFFFF, [&](CardImageDriver& d) { return d.SystemCode(static_cast<uint16_t>(index)); });
 }
 FELICA_PLUGIN_EXPORT int16_t DLL_GetServiceCode(int32_t index, uint32_t* code, uint32_t* endCode) {
-  return WithDriver<int16_t>(FELICA_E_FATAL,
-                             [&](CardImageDriver& d) { return d.ServiceCode(static_cast<uint16_t>(index), code, endCode); });
+  return WithDriver<int16_t>(FELICA_E_FATAL, [&](CardImageDriver& d) {
+    return d.ServiceCode(static_cast<uint16_t>(index), code, endCode);
+  });
 }
 FELICA_PLUGIN_EXPORT int16_t DLL_Read(uint32_t serviceCode, uint32_t block, uint8_t* data) {
-  return WithDriver<int16_t>(FELICA_E_FATAL,
-                             [&](CardImageDriver& d) { return d.Read(serviceCode, static_cast<uint8_t>(block), data); });
+  return WithDriver<int16_t>(FELICA_E_FATAL, [&](CardImageDriver& d) {
+    return d.Read(serviceCode, static_cast<uint8_t>(block), data);
+  });
 }
 FELICA_PLUGIN_EXPORT int16_t DLL_Write(uint32_t serviceCode, uint32_t block, const uint8_t* data) {
-  return WithDriver<int16_t>(FELICA_E_FATAL,
-                             [&](CardImageDriver& d) { return d.Write(serviceCode, static_cast<uint8_t>(block), data); });
+  return WithDriver<int16_t>(FELICA_E_FATAL, [&](CardImageDriver& d) {
+    return d.Write(serviceCode, static_cast<uint8_t>(block), data);
+  });
 }
 FELICA_PLUGIN_EXPORT int16_t DLL_Read2(const BlockRef* refs, uint8_t* count, uint8_t* data) {
-  return WithDriver<int16_t>(FELICA_E_FATAL, [&](CardImageDriver& d) { return d.Read2(refs, count, data); });
+  return WithDriver<int16_t>(FELICA_E_FATAL,
+                             [&](CardImageDriver& d) { return d.Read2(refs, count, data); });
 }
 FELICA_PLUGIN_EXPORT int16_t DLL_Write2(const BlockRef* refs, uint8_t count, const uint8_t* data) {
-  return WithDriver<int16_t>(FELICA_E_FATAL, [&](CardImageDriver& d) { return d.Write2(refs, count, data); });
+  return WithDriver<int16_t>(FELICA_E_FATAL,
+                             [&](CardImageDriver& d) { return d.Write2(refs, count, data); });
 }
 
 }  // extern "C"

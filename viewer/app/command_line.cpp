@@ -27,10 +27,12 @@ bool TakeValue(const std::vector<std::string>& args, size_t& i, const std::strin
   return true;
 }
 
-std::vector<CardView> ReadOnce(carddef::CardReader& reader, const std::filesystem::path& definitionFolder) {
+std::vector<CardView> ReadOnce(carddef::CardReader& reader,
+                               const std::filesystem::path& definitionFolder) {
   const CardDefinitions definitions = LoadCardDefinitions(definitionFolder);
   std::vector<CardView> views;
-  for (const auto* definition : ReadCards(reader, definitions)) views.push_back(ViewOf(*definition));
+  for (const auto* definition : ReadCards(reader, definitions))
+    views.push_back(ViewOf(*definition));
   return views;
 }
 

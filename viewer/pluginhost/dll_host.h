@@ -44,8 +44,12 @@ class DLLHost {
   virtual void ShowAbout(uint16_t index);
   virtual uint16_t GetCount() const { return count_; }
   virtual void SetMode(uint16_t index, int16_t mode) { records_[index].Mode = mode; }
-  virtual int16_t GetMode(uint16_t index) const { return static_cast<int16_t>(records_[index].Mode); }
-  virtual uint16_t GetFunctionNumber(uint16_t index) const { return records_[index].FunctionNumber; }
+  virtual int16_t GetMode(uint16_t index) const {
+    return static_cast<int16_t>(records_[index].Mode);
+  }
+  virtual uint16_t GetFunctionNumber(uint16_t index) const {
+    return records_[index].FunctionNumber;
+  }
   virtual const std::u16string& GetName(uint16_t index) const { return records_[index].Name; }
   virtual const std::u16string& GetPath(uint16_t index) const { return records_[index].Path; }
   virtual int32_t DLLInfoMove(uint16_t from, uint16_t to);
@@ -102,6 +106,8 @@ class DLLHost {
   void ReidentifySaved();
   void ScanForNew();
   void ReadSavedRegistry();
+  // Removes, in one pass, every record that ended without a library.
+  void RemoveUnloaded();
 
   uint16_t count_ = 0;
   std::vector<DLLInfo> records_;  // capacity slots

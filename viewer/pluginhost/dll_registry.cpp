@@ -55,7 +55,8 @@ int32_t DLLHost::DLLInfoMove(uint16_t from, uint16_t to) {
     if (from < to) {
       std::move(records_.begin() + from + 1, records_.begin() + to + 1, records_.begin() + from);
     } else {
-      std::move_backward(records_.begin() + to, records_.begin() + from, records_.begin() + from + 1);
+      std::move_backward(records_.begin() + to, records_.begin() + from,
+                         records_.begin() + from + 1);
     }
     records_[to] = std::move(moving);
     modified_ = true;
@@ -76,6 +77,20 @@ int32_t DLLHost::DLLInfoRemoveAt(uint16_t index) {
   } catch (const std::exception&) {
     return Fault("DLLInfoRemoveAt");
   }
+}
+
+void DLLHost::RemoveUnloaded() {
+  size_t kept = 0;
+  for (size_t i = 0; i < count_; ++i) {
+    if (records_[i].Module == nullptr) {
+      Release(records_[i]);
+    } else {
+      if (kept != i) records_[kept] = std::move(records_[i]);
+      ++kept;
+    }
+  }
+  for (size_t i = kept; i < count_; ++i) records_[i] = DLLInfo{};
+  count_ = static_cast<uint16_t>(kept);
 }
 
 int32_t DLLHost::DLLInfoReset() {
@@ -99,7 +114,8 @@ std::u16string DLLHost::RegistryString(const std::u16string& key, size_t maxChar
 }
 
 int32_t DLLHost::RegistryInt(const std::u16string& key, int32_t defaultValue) const {
-  return static_cast<int32_t>(platform::GetProfileInt(kRegistrySection, key, defaultValue, registryFile_));
+  return static_cast<int32_t>(
+      platform::GetProfileInt(kRegistrySection, key, defaultValue, registryFile_));
 }
 
 bool DLLHost::WriteRegistryValue(const std::u16string& key, const std::u16string& value) const {
@@ -117,14 +133,18 @@ void DLLHost::WriteRegistry(bool atDestruction) {
   for (size_t i = 0; i < count_; ++i) {
     const DLLInfo& r = records_[i];
     writer.Write(kRegistrySection, RegistryKey(i + 1, atDestruction ? u"Name" : u"name"), r.Name);
-    writer.Write(kRegistrySection, RegistryKey(i + 1, atDestruction ? u"Mode" : u"mode"), number(r.Mode));
+    writer.Write(kRegistrySection, RegistryKey(i + 1, atDestruction ? u"Mode" : u"mode"),
+                 number(r.Mode));
     writer.Write(kRegistrySection, RegistryKey(i + 1, u"Description"), r.Description);
     writer.Write(kRegistrySection, RegistryKey(i + 1, u"Version"), r.Version);
     writer.Write(kRegistrySection, RegistryKey(i + 1, u"LatestDate"), r.LatestDate);
-    if (atDestruction) writer.Write(kRegistrySection, RegistryKey(i + 1, u"FunctionNumber"), number(r.FunctionNumber));
+    if (atDestruction)
+      writer.Write(kRegistrySection, RegistryKey(i + 1, u"FunctionNumber"),
+                   number(r.FunctionNumber));
   }
   if (!writer.Commit()) {
-    ui_.ShowMessage(U16(registryFile_.string() + ": cannot be written"), u"ERROR", MessageKind::kError);
+    ui_.ShowMessage(U16(registryFile_.string() + ": cannot be written"), u"ERROR",
+                    MessageKind::kError);
   }
 }
 

@@ -57,9 +57,9 @@ bool FeliCaDLLHost::PrepareEntry(uint16_t index, uint16_t function, GetSettingFn
   if (getSetting(function, 0, &local) != 0) return false;
   if (r.InfoUnchanged && entry.bytes == local.Bytes) {
     entry.data.emplace(size_t{entry.bytes} + 2, 0);
-    const auto saved = platform::GetProfileStruct(kRegistrySection,
-                                                  RegistryKey(index + 1u, u"IOFeliCaSettingData", function + 1u),
-                                                  entry.bytes, registryFile());
+    const auto saved = platform::GetProfileStruct(
+        kRegistrySection, RegistryKey(index + 1u, u"IOFeliCaSettingData", function + 1u),
+        entry.bytes, registryFile());
     if (saved) std::copy(saved->begin(), saved->end(), entry.data->begin());
   } else {
     entry.bytes = local.Bytes;
@@ -113,8 +113,8 @@ void FeliCaDLLHost::SaveSettings() {
       if (!entry || !entry->data) continue;
       writer.Write(kRegistrySection, RegistryKey(i + 1u, u"IOFeliCaSettingBytes", m),
                    platform::U16(std::to_string(entry->bytes)));
-      writer.WriteStruct(kRegistrySection, RegistryKey(i + 1u, u"IOFeliCaSettingData", m), entry->data->data(),
-                         entry->bytes);
+      writer.WriteStruct(kRegistrySection, RegistryKey(i + 1u, u"IOFeliCaSettingData", m),
+                         entry->data->data(), entry->bytes);
       any = true;
     }
   }
@@ -124,7 +124,8 @@ void FeliCaDLLHost::SaveSettings() {
 int32_t FeliCaDLLHost::OpenSettings(bool flag, uint16_t index, uint16_t function) {
   if (index >= GetCount()) return kPluginIndexOutOfRange;
   DLLInfo& r = record(index);
-  const bool prepared = function < r.Settings.size() && r.Settings[function] && r.Settings[function]->data;
+  const bool prepared =
+      function < r.Settings.size() && r.Settings[function] && r.Settings[function]->data;
   if (!prepared) {
     // An entry the start-up never made (a plug-in found later, or after the one where the
     // preparation stopped) is made now, as the start-up would have.

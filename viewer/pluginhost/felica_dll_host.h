@@ -40,7 +40,9 @@ class HostCardReader final : public carddef::CardReader {
   explicit HostCardReader(DLLHost& host) : host_(host) {}
   int32_t ReaderOpen() override { return host_.ReaderOpen(std::nullopt); }
   int32_t ReaderClose() override { return host_.ReaderClose(); }
-  int32_t ReaderREQC(uint32_t systemCode) override { return host_.ReaderREQC(static_cast<int32_t>(systemCode)); }
+  int32_t ReaderREQC(uint32_t systemCode) override {
+    return host_.ReaderREQC(static_cast<int32_t>(systemCode));
+  }
   int32_t ReaderSetCurrentCard(uint32_t index, const uint8_t** card) override {
     return host_.ReaderSetCurrentCard(static_cast<int32_t>(index), card);
   }

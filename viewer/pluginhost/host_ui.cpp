@@ -10,7 +10,8 @@ std::optional<std::u16string> CommandLineUi::BrowseFolder(const std::u16string& 
   return std::nullopt;
 }
 
-void CommandLineUi::ShowMessage(const std::u16string& text, const std::u16string& caption, MessageKind) {
+void CommandLineUi::ShowMessage(const std::u16string& text, const std::u16string& caption,
+                                MessageKind) {
   std::fprintf(stderr, "%s: %s\n", platform::U8(caption).c_str(), platform::U8(text).c_str());
 }
 

@@ -14,7 +14,8 @@ class HostUi {
   virtual ~HostUi() = default;
   // Lets the user choose a folder ("DLL Folder"); nullopt when cancelled.
   virtual std::optional<std::u16string> BrowseFolder(const std::u16string& initial) = 0;
-  virtual void ShowMessage(const std::u16string& text, const std::u16string& caption, MessageKind kind) = 0;
+  virtual void ShowMessage(const std::u16string& text, const std::u16string& caption,
+                           MessageKind kind) = 0;
 };
 
 // The command line's answers: every folder choice is cancelled, messages go to standard
@@ -22,7 +23,8 @@ class HostUi {
 class CommandLineUi final : public HostUi {
  public:
   std::optional<std::u16string> BrowseFolder(const std::u16string& initial) override;
-  void ShowMessage(const std::u16string& text, const std::u16string& caption, MessageKind kind) override;
+  void ShowMessage(const std::u16string& text, const std::u16string& caption,
+                   MessageKind kind) override;
 };
 
 }  // namespace lorvane::pluginhost

@@ -35,7 +35,8 @@ void DLLHost::Unload(uint16_t index) {
 }
 
 int32_t DLLHost::SelectCurrent(int32_t index) {
-  if (index < 0 || index >= count_ || !records_[static_cast<size_t>(index)].HasValidReader) return kNoCurrentPlugin;
+  if (index < 0 || index >= count_ || !records_[static_cast<size_t>(index)].HasValidReader)
+    return kNoCurrentPlugin;
   current_ = index;
   return 0;
 }
@@ -66,30 +67,39 @@ int32_t DLLHost::ReaderOpen(const std::optional<std::u16string>& readerName) {
 }
 
 int32_t DLLHost::ReaderClose() {
-  if (records_.empty() || current_ < 0 || current_ >= count_ || records_[static_cast<size_t>(current_)].Module == nullptr) {
+  if (records_.empty() || current_ < 0 || current_ >= count_ ||
+      records_[static_cast<size_t>(current_)].Module == nullptr) {
     return kCloseNotPossible;
   }
-  const auto close = EntryPoint<DLL_CloseFn>(records_[static_cast<size_t>(current_)], FELICA_EP_CLOSE);
+  const auto close =
+      EntryPoint<DLL_CloseFn>(records_[static_cast<size_t>(current_)], FELICA_EP_CLOSE);
   if (close == nullptr) return kEntryPointMissing;
   return close();
 }
 
 int32_t DLLHost::ReaderREQC(int32_t systemCode) {
-  if (current_ < 0 || current_ >= count_ || records_[static_cast<size_t>(current_)].Module == nullptr) return kPluginNotLoaded;
+  if (current_ < 0 || current_ >= count_ ||
+      records_[static_cast<size_t>(current_)].Module == nullptr)
+    return kPluginNotLoaded;
   const auto reqc = EntryPoint<DLL_REQCFn>(records_[static_cast<size_t>(current_)], FELICA_EP_REQC);
   if (reqc == nullptr) return kEntryPointMissing;
   return reqc(systemCode);
 }
 
 int32_t DLLHost::ReaderSetCurrentCard(int32_t index, const uint8_t** card) {
-  if (current_ < 0 || current_ >= count_ || records_[static_cast<size_t>(current_)].Module == nullptr) return kPluginNotLoaded;
-  const auto select = EntryPoint<DLL_SetCurrentCardFn>(records_[static_cast<size_t>(current_)], FELICA_EP_SET_CURRENT_CARD);
+  if (current_ < 0 || current_ >= count_ ||
+      records_[static_cast<size_t>(current_)].Module == nullptr)
+    return kPluginNotLoaded;
+  const auto select = EntryPoint<DLL_SetCurrentCardFn>(records_[static_cast<size_t>(current_)],
+                                                       FELICA_EP_SET_CURRENT_CARD);
   if (select == nullptr) return kEntryPointMissing;
   return select(index, card);
 }
 
 int32_t DLLHost::ReaderRead(uint32_t serviceCode, uint32_t block, uint8_t* data) {
-  if (current_ < 0 || current_ >= count_ || records_[static_cast<size_t>(current_)].Module == nullptr) return kPluginNotLoaded;
+  if (current_ < 0 || current_ >= count_ ||
+      records_[static_cast<size_t>(current_)].Module == nullptr)
+    return kPluginNotLoaded;
   const auto read = EntryPoint<DLL_ReadFn>(records_[static_cast<size_t>(current_)], FELICA_EP_READ);
   if (read == nullptr) return kEntryPointMissing;
   return read(serviceCode, block, data);

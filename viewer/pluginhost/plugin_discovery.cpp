@@ -26,7 +26,8 @@ int32_t LeadingDecimal(std::u16string_view text) {
   bool negative = false;
   if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
   int64_t value = 0;
-  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) value = std::min<int64_t>(value * 10 + (text[i] - u'0'), INT32_MAX);
+  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i)
+    value = std::min<int64_t>(value * 10 + (text[i] - u'0'), INT32_MAX);
   return static_cast<int32_t>(negative ? -value : value);
 }
 
@@ -34,7 +35,8 @@ int32_t LeadingDecimal(std::u16string_view text) {
 bool StartsWithNoCase(const char* text, const char* prefix) {
   const size_t length = std::strlen(prefix);
   return text != nullptr && strnlen(text, length) == length &&
-         platform::EqualsIgnoreAsciiCase(std::string_view(text, length), std::string_view(prefix, length));
+         platform::EqualsIgnoreAsciiCase(std::string_view(text, length),
+                                         std::string_view(prefix, length));
 }
 
 // A folder as the registry file holds it (a backslash is a separator here).
@@ -55,7 +57,8 @@ std::vector<uint16_t> ParseVersionList(std::u16string_view text) {
   size_t start = 0;
   while (start < text.size()) {
     const size_t end = std::min(text.find_first_of(u",.;:", start), text.size());
-    if (end > start) versions.push_back(static_cast<uint16_t>(LeadingDecimal(text.substr(start, end - start))));
+    if (end > start)
+      versions.push_back(static_cast<uint16_t>(LeadingDecimal(text.substr(start, end - start))));
     start = end + 1;
   }
   return versions;
@@ -108,9 +111,7 @@ int32_t DLLHost::RebuildRegistry(bool fromFile) {
   DLLInfoReset();
   if (fromFile) ReadSavedRegistry();
   ReidentifySaved();
-  for (size_t i = count_; i-- > 0;) {
-    if (records_[i].Module == nullptr) DLLInfoRemoveAt(static_cast<uint16_t>(i));
-  }
+  RemoveUnloaded();
   ScanForNew();
   WriteRegistry(false);
   return 1;
@@ -118,7 +119,8 @@ int32_t DLLHost::RebuildRegistry(bool fromFile) {
 
 void DLLHost::ReadSavedRegistry() {
   const auto saved = static_cast<uint32_t>(RegistryInt(u"DLLNum", 0));
-  const uint32_t entries = saved > kMaxSavedEntries ? (static_cast<int32_t>(saved) < 0 ? 0 : kMaxSavedEntries) : saved;
+  const uint32_t entries =
+      saved > kMaxSavedEntries ? (static_cast<int32_t>(saved) < 0 ? 0 : kMaxSavedEntries) : saved;
   for (uint32_t n = 1; n <= entries; ++n) {
     DLLInfo record;
     record.Name = RegistryString(RegistryKey(n, u"Name"), kTextChars);
@@ -126,7 +128,8 @@ void DLLHost::ReadSavedRegistry() {
     record.Description = RegistryString(RegistryKey(n, u"Description"), kTextChars);
     record.Version = RegistryString(RegistryKey(n, u"Version"), kTextChars);
     record.LatestDate = RegistryString(RegistryKey(n, u"LatestDate"), kTextChars);
-    record.FunctionNumber = static_cast<uint16_t>(RegistryInt(RegistryKey(n, u"FunctionNumber"), 0));
+    record.FunctionNumber =
+        static_cast<uint16_t>(RegistryInt(RegistryKey(n, u"FunctionNumber"), 0));
     DLLInfoSetAtGrow(static_cast<uint16_t>(n - 1), std::move(record));
   }
 }
@@ -152,11 +155,12 @@ void DLLHost::ReidentifySaved() {
 
 void DLLHost::ScanForNew() {
   for (const auto& folder : SearchFolders()) {
-    for (const std::string& file : platform::FindFiles(FolderPath(folder), "", U8(kLibrarySuffix))) {
+    for (const std::string& file :
+         platform::FindFiles(FolderPath(folder), "", U8(kLibrarySuffix))) {
       const std::u16string name = U16(file);
-      const bool known = std::any_of(records_.begin(), records_.begin() + count_, [&](const DLLInfo& r) {
-        return platform::EqualsIgnoreAsciiCase(r.Name, name);
-      });
+      const bool known = std::any_of(
+          records_.begin(), records_.begin() + count_,
+          [&](const DLLInfo& r) { return platform::EqualsIgnoreAsciiCase(r.Name, name); });
       if (known) continue;
       DLLInfo record;
       record.Mode = kModeWhenNeeded;
@@ -180,7 +184,8 @@ int32_t DLLHost::Identify(DLLInfo& record, uint16_t compareCount) {
       if (platform::EqualsIgnoreAsciiCase(records_[k].Name, record.Name)) return -1;
     }
   }
-  const auto info = reinterpret_cast<GetInformationFn>(platform::FindSymbol(record.Module, FELICA_EP_GET_INFORMATION));
+  const auto info = reinterpret_cast<GetInformationFn>(
+      platform::FindSymbol(record.Module, FELICA_EP_GET_INFORMATION));
   if (info == nullptr) return -1;
   if (!StartsWithNoCase(info(FELICA_INFO_KIND), kPluginKind)) return -1;
   if (!StartsWithNoCase(info(FELICA_INFO_PLATFORM), kPlatform)) return -1;
@@ -189,7 +194,9 @@ int32_t DLLHost::Identify(DLLInfo& record, uint16_t compareCount) {
   if (version == nullptr) return -1;
   record.InterfaceVersion = 0xFFFF;
   const auto declared = static_cast<uint16_t>(LeadingDecimal(PluginText(version)));
-  if (std::find(acceptedVersions_.begin(), acceptedVersions_.end(), declared) == acceptedVersions_.end()) return -1;
+  if (std::find(acceptedVersions_.begin(), acceptedVersions_.end(), declared) ==
+      acceptedVersions_.end())
+    return -1;
   record.InterfaceVersion = declared;
   record.InfoUnchanged = true;
   const std::pair<int, std::u16string*> texts[] = {{FELICA_INFO_DESCRIPTION, &record.Description},
@@ -205,7 +212,8 @@ int32_t DLLHost::Identify(DLLInfo& record, uint16_t compareCount) {
     }
   }
   if (record.Name.empty()) record.InfoUnchanged = false;  // a plug-in found new
-  while (record.FunctionNumber < kMaxFunctions && info(FELICA_INFO_FUNCTION(record.FunctionNumber)) != nullptr) {
+  while (record.FunctionNumber < kMaxFunctions &&
+         info(FELICA_INFO_FUNCTION(record.FunctionNumber)) != nullptr) {
     ++record.FunctionNumber;
   }
   return 0;
