@@ -41,8 +41,8 @@ int16_t CardImageDriver::Open(const char* /*name*/) {
 
 int16_t CardImageDriver::Close() {
   open_ = false;
+  if (cardActive_) systemCodes_.clear();
   cardActive_ = false;
-  system_.reset();
   return 0;
 }
 
@@ -56,6 +56,8 @@ int16_t CardImageDriver::Poll(uint16_t systemCode) {
     std::copy(image_->systems[i].idm.begin(), image_->systems[i].idm.end(), identity_.begin());
     std::copy(image_->pmm.begin(), image_->pmm.end(), identity_.begin() + 8);
     cardActive_ = true;
+    systemCodes_.clear();
+    for (const auto& s : image_->systems) systemCodes_.push_back(s.code);
     return 0;
   }
   return FELICA_NOTHING;
@@ -67,8 +69,7 @@ const uint8_t* CardImageDriver::SetCurrentCard(uint8_t index) {
 }
 
 uint16_t CardImageDriver::SystemCode(uint32_t index) const {
-  if (!image_ || !system_ || index >= image_->systems.size()) return 0xFFFF;
-  return image_->systems[index].code;
+  return index < systemCodes_.size() ? systemCodes_[index] : 0xFFFF;
 }
 
 int16_t CardImageDriver::ServiceCode(uint16_t index, uint32_t* code, uint32_t* endCode) const {
@@ -77,7 +78,10 @@ int16_t CardImageDriver::ServiceCode(uint16_t index, uint32_t* code, uint32_t* e
   const auto nodes = cardimage::SearchOrder(image_->systems[*system_]);
   *code = 0xFFFF;
   *endCode = 0;
-  if (index >= nodes.size()) return FELICA_E_READ;
+  if (index >= nodes.size()) {  // the card answers FF FF, as a service
+    *endCode = 0xFFFF;
+    return FELICA_E_READ;
+  }
   *code = nodes[index].code;
   *endCode = nodes[index].isArea ? nodes[index].end : 0xFFFF;
   return 0;

@@ -54,6 +54,8 @@ class CardImageDriver {
   std::optional<size_t> system_;  // the system that answered the last poll
   bool cardActive_ = false;
   std::array<uint8_t, 16> identity_{};
+  // The system codes of the last card polled; kept until a close while a card is current.
+  std::vector<uint16_t> systemCodes_;
 };
 
 }  // namespace lorvane::cardimageplugin

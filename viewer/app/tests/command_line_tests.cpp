@@ -1,12 +1,12 @@
 // Runs the lorvane executable from the program folder, as a user would.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "testing/support/program_runner.h"
 #include "testing/support/temp_dir.h"
 #include "viewer/app/command_line.h"
 
@@ -20,41 +20,14 @@ const fs::path kBin = LORVANE_BIN_DIR;
 const fs::path kSample = kBin / "samples/sample-transit.json";
 const fs::path kSharedCards = fs::path(LORVANE_SOURCE_DIR) / "../shared/cards";
 
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
+using Result = lorvane::testing::ProgramResult;
 
 Result RunLorvane(const std::vector<std::string>& args, const fs::path& exe = kBin / "lorvane") {
-  TempDir scratch;
-  std::string command = Quote(exe.string());
-  for (const auto& a : args) command += " " + Quote(a);
-  command += " 2>" + Quote((scratch.path() / "err").string());
-  Result r;
-  FILE* pipe = popen(command.c_str(), "r");
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) r.out.append(buffer, n);
-  const int raw = pclose(pipe);
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  r.err = scratch.Read("err");
-  return r;
+  return lorvane::testing::RunProgram(exe, args);
 }
 
 std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-    lines.push_back(text.substr(start, end - start));
-  }
-  return lines;
+  return lorvane::testing::SplitLines(text);
 }
 
 TEST(CommandLine, ReadsTheBundledSampleCard) {

@@ -1,0 +1,93 @@
+// lorvane --read without a card image: the host starts, the probe finds the plug-in with a
+// reader, and the card is read through it. Through Pellix, pcscd and the virtual reader when
+// a reader is attached; through the card-image plug-in and the sample card when none is.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "cardimage/card_image.h"
+#include "testing/support/program_runner.h"
+#include "testing/support/temp_dir.h"
+#include "testing/vreader/private_pcscd.h"
+#include "viewer/app/command_line.h"
+
+namespace lorvane::app {
+namespace {
+
+namespace fs = std::filesystem;
+using lorvane::testing::RunProgram;
+
+const fs::path kBin = LORVANE_BIN_DIR;
+
+// A copy of the program folder, so that its registry file is the test's own.
+class ProgramFolder {
+ public:
+  ProgramFolder() {
+    for (const char* file : {"lorvane", "pellix.so", "cardimage.so"})
+      fs::copy(kBin / file, dir_.path() / file);
+    fs::copy(kBin / "Define", dir_.path() / "Define", fs::copy_options::recursive);
+    fs::copy(kBin / "samples", dir_.path() / "samples", fs::copy_options::recursive);
+  }
+  fs::path Lorvane() const { return dir_.path() / "lorvane"; }
+  std::string Registry() const { return dir_.Read("FeliCaDLL.INI"); }
+  const lorvane::testing::TempDir& dir() const { return dir_; }
+
+ private:
+  lorvane::testing::TempDir dir_;
+};
+
+nlohmann::json ReadJson(const ProgramFolder& program, std::vector<std::string> args = {}) {
+  args.insert(args.begin(), {"--read", "--json", "--language", "English"});
+  const auto r = RunProgram(program.Lorvane(), args);
+  EXPECT_EQ(r.status, kExitRead) << r.err;
+  return nlohmann::json::parse(r.out.empty() ? "{}" : r.out);
+}
+
+TEST(ReadThroughPlugins, ThroughPellixAndTheReaderItServes) {
+  ProgramFolder program;
+  std::string error;
+  auto card = cardimage::LoadCardImage(kBin / "samples/sample-transit.json", error);
+  ASSERT_TRUE(card) << error;
+  card->idm = {0x01, 0x2E, 0x4C, 0x66, 0x77, 0x88, 0x99, 0xAA};
+  for (auto& system : card->systems) system.idm = card->idm;
+  const auto cardFile =
+      program.dir().Write("in-reader.json", cardimage::SerializeCardImageJson(*card));
+
+  vreader::PrivatePcscd pcscd(1);
+  ASSERT_TRUE(pcscd.running());
+  pcscd.SetCard(cardFile);
+  const auto viaReader = ReadJson(program);
+  ASSERT_EQ(viaReader["cards"].size(), 1u);
+  EXPECT_EQ(viaReader["cards"][0]["info"][0], "IDm  : 012E 4C66 7788 99AA");
+  // The same lines as the card image read directly.
+  const auto direct = ReadJson(program, {"--card", cardFile.string()});
+  EXPECT_EQ(viaReader, direct);
+  const auto exchanges = pcscd.TakeExchanges();
+  EXPECT_FALSE(exchanges.empty());
+  const std::string registry = program.Registry();
+  EXPECT_NE(registry.find("DLLInfo[2].name=pellix.so"), std::string::npos) << registry;
+  EXPECT_NE(registry.find("DLLInfo[2].IOFeliCaSettingBytes[1]=256"), std::string::npos) << registry;
+
+  // No card in the field: no definition reads it.
+  pcscd.RemoveCard();
+  const auto r = RunProgram(program.Lorvane(), {"--read", "--json"});
+  EXPECT_EQ(r.status, kExitNotRead) << r.err;
+  EXPECT_EQ(r.out, "{\n  \"cards\": []\n}\n");
+}
+
+TEST(ReadThroughPlugins, WithoutAReaderTheSampleCardIsRead) {
+  ProgramFolder program;
+  vreader::PrivatePcscd::UsePrivateSocket();  // no pcscd listens there: no reader
+  const auto json = ReadJson(program);
+  ASSERT_EQ(json["cards"].size(), 1u);
+  EXPECT_EQ(json["cards"][0]["info"][0], "IDm  : 0123 4567 89AB CDEF");
+  EXPECT_EQ(json["cards"][0]["history"].size(), 14u);
+  const std::string registry = program.Registry();
+  EXPECT_NE(registry.find("DLLNum=2"), std::string::npos) << registry;
+  EXPECT_NE(registry.find("DLLDirectory=" + program.dir().path().string() + "/"), std::string::npos)
+      << registry;
+}
+
+}  // namespace
+}  // namespace lorvane::app
