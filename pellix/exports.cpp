@@ -6,6 +6,7 @@
 #include "pellix/acs_reader.h"
 #include "pellix/trace_channel.h"
 #include "plugin-api/felica_plugin.h"
+#include "plugin-api/setting_request.h"
 
 namespace {
 
@@ -67,15 +68,9 @@ FELICA_PLUGIN_EXPORT const char* GetInformation(int32_t index) {
 }
 
 FELICA_PLUGIN_EXPORT int32_t GetSetting(int32_t function, int32_t mode, IOFeliCaSetting* setting) {
-  if (static_cast<uint16_t>(function) != 0) return FELICA_E_FUNCTION;
-  if (setting == nullptr) return FELICA_E_PARAMETER;
-  if (setting->Data == nullptr) {
-    setting->Bytes = FELICA_SETTING_BYTES;
-    return FELICA_SETTING_OK;
-  }
-  if (setting->Bytes != FELICA_SETTING_BYTES) return FELICA_E_PARAMETER;
+  if (const auto result = lorvane::plugin::CheckSettingRequest(function, mode, setting))
+    return *result;
   const auto m = static_cast<uint16_t>(mode);
-  if (m > 3) return FELICA_E_FUNCTION;
   if (m == 0 || m == 3) {
     auto* data = static_cast<uint8_t*>(setting->Data);
     if (g_driver == nullptr) {

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "plugin-api/felica_plugin.h"
+#include "plugin-api/setting_request.h"
 #include "plugins/cardimage/card_image_driver.h"
 
 namespace {
@@ -78,15 +79,9 @@ FELICA_PLUGIN_EXPORT const char* GetInformation(int32_t index) {
 }
 
 FELICA_PLUGIN_EXPORT int32_t GetSetting(int32_t function, int32_t mode, IOFeliCaSetting* setting) {
-  if (static_cast<uint16_t>(function) != 0) return FELICA_E_FUNCTION;
-  if (setting == nullptr) return FELICA_E_PARAMETER;
-  if (setting->Data == nullptr) {
-    setting->Bytes = FELICA_SETTING_BYTES;
-    return FELICA_SETTING_OK;
-  }
-  if (setting->Bytes != FELICA_SETTING_BYTES) return FELICA_E_PARAMETER;
+  if (const auto result = lorvane::plugin::CheckSettingRequest(function, mode, setting))
+    return *result;
   const auto m = static_cast<uint16_t>(mode);
-  if (m > 3) return FELICA_E_FUNCTION;
   auto* data = static_cast<char*>(setting->Data);
   if (g_driver == nullptr) {
     data[0] = 0;
