@@ -60,6 +60,18 @@ int16_t FeliCaCommands::ReaderStatus(const Reply& reply, int16_t status) {
   return status;
 }
 
+int16_t FeliCaCommands::DataExchange(std::vector<uint8_t>& frame, size_t capacity, Reply& reply,
+                                     size_t lastByte, int16_t failure) {
+  SetLengths(frame);
+  int16_t status = Exchange(frame, capacity, reply);
+  if (status == 0) status = ReaderStatus(reply, failure);
+  if (status == 0 && !reply.Has(lastByte)) {
+    SetStatusText("Reader Error : reply too short.");
+    status = failure;
+  }
+  return status;
+}
+
 int16_t FeliCaCommands::CardStatus(uint8_t flag1, uint8_t flag2) {
   SetStatusText(Format("Card status : f1=0x%02X, f2=0x%02X.", flag2, flag1));
   return 0;
@@ -97,14 +109,8 @@ int16_t FeliCaCommands::RequestSystemCode(const Idm& idm,
   codes.clear();
   if (!connected()) return NotConnected();
   std::vector<uint8_t> frame = DataExchangeFrame(0x0C, idm);
-  SetLengths(frame);
   Reply reply;
-  int16_t status = Exchange(frame, kReplyCapacity, reply);
-  if (status == 0) status = ReaderStatus(reply, -52);
-  if (status == 0 && !reply.Has(13)) {
-    SetStatusText("Reader Error : reply too short.");
-    status = -52;
-  }
+  int16_t status = DataExchange(frame, kReplyCapacity, reply, 13, -52);
   if (status == 0) {
     const size_t count = reply[13];
     for (size_t i = 0; i < count; ++i) {
@@ -131,14 +137,8 @@ int16_t FeliCaCommands::SearchServiceCode(const Idm& idm, uint16_t position, uin
   std::vector<uint8_t> frame = DataExchangeFrame(0x0A, idm);
   frame.push_back(static_cast<uint8_t>(position & 0xFF));
   frame.push_back(static_cast<uint8_t>(position >> 8));
-  SetLengths(frame);
   Reply reply;
-  int16_t status = Exchange(frame, kReplyCapacity, reply);
-  if (status == 0) status = ReaderStatus(reply, -52);
-  if (status == 0 && !reply.Has(14)) {
-    SetStatusText("Reader Error : reply too short.");
-    status = -52;
-  }
+  int16_t status = DataExchange(frame, kReplyCapacity, reply, 14, -52);
   if (status == 0) {
     code[0] = reply[13], code[1] = reply[14], code[2] = 0, code[3] = 0;
     if (reply.announced >= 19 && reply.Has(16)) {
@@ -174,10 +174,8 @@ int16_t FeliCaCommands::FeliCaRead(const Idm& idm, std::span<const uint16_t> ser
   for (size_t i = 0; i < n; ++i) DebugTrace("%02X%02X,", blockList[2 * i], blockList[2 * i + 1]);
   std::vector<uint8_t> frame = DataExchangeFrame(0x06, idm);
   AppendServices(frame, services, blockList);
-  SetLengths(frame);
   Reply reply;
-  int16_t status = Exchange(frame, kReadReplyCapacity, reply);
-  if (status == 0) status = ReaderStatus(reply, -53);
+  int16_t status = DataExchange(frame, kReadReplyCapacity, reply, 14, -53);
   if (status == 0) {
     // Block k (from 1) lies at 16k; the reader's L covers the blocks and the status word.
     size_t announcedBlocks = 0;
@@ -189,10 +187,7 @@ int16_t FeliCaCommands::FeliCaRead(const Idm& idm, std::span<const uint16_t> ser
     }
     if (announcedBlocks > n) count = n + 1;  // the answer claims more blocks than were asked for
     *received = static_cast<uint8_t>(std::min(count, n));
-    if (!reply.Has(14)) {
-      SetStatusText("Reader Error : reply too short.");
-      status = -53;
-    } else if (count > n) {
+    if (count > n) {
       SetStatusText("Reader Error : more blocks than asked for.");
       status = -53;
     } else if (reply[13] == 0 && reply[14] == 0 && count == n) {
@@ -221,14 +216,8 @@ int16_t FeliCaCommands::FeliCaWrite(const Idm& idm, std::span<const uint16_t> se
   std::vector<uint8_t> frame = DataExchangeFrame(0x08, idm);
   AppendServices(frame, services, blockList);
   frame.insert(frame.end(), data, data + kBlockBytes * n);
-  SetLengths(frame);
   Reply reply;
-  int16_t status = Exchange(frame, kReplyCapacity, reply);
-  if (status == 0) status = ReaderStatus(reply, -54);
-  if (status == 0 && !reply.Has(14)) {
-    SetStatusText("Reader Error : reply too short.");
-    status = -54;
-  }
+  int16_t status = DataExchange(frame, kReplyCapacity, reply, 14, -54);
   if (status == 0 && (reply[13] != 0 || reply[14] != 0)) {
     CardStatus(reply[13], reply[14]);
     if (reply[14] == 0xA6) return 5;

@@ -39,6 +39,10 @@ class FeliCaCommands : public PcscConnection {
   int16_t NotConnected();
   std::vector<uint8_t> DataExchangeFrame(uint8_t command, const Idm& idm) const;
   int16_t ReaderStatus(const Reply& reply, int16_t status);
+  // Sends an InDataExchange frame and checks the answer: the PN532 status byte, and that the
+  // answer reaches byte `lastByte`; `failure` is the status of an answer that does not.
+  int16_t DataExchange(std::vector<uint8_t>& frame, size_t capacity, Reply& reply, size_t lastByte,
+                       int16_t failure);
   int16_t CardStatus(uint8_t flag1, uint8_t flag2);
 };
 
