@@ -127,19 +127,20 @@ bool FlipperParser::BlockLine(std::string_view line) {
   const auto service = Column(line, "Service code");
   const auto index = Column(line, "Block index");
   const auto data = Column(line, "Data:");
-  const auto code = service ? HexNumber(*service) : std::nullopt;
-  const auto number = index ? HexNumber(*index) : std::nullopt;
+  constexpr uint32_t kMissing = 0xFFFFFFFF;
+  const uint32_t code = service ? HexNumber(*service).value_or(kMissing) : kMissing;
+  const uint32_t number = index ? HexNumber(*index).value_or(kMissing) : kMissing;
   const auto bytes = data ? ParseHexBytes(*data) : std::nullopt;
-  if (!code || *code > 0xFFFF || !number || !bytes || bytes->size() != 16) {
+  if (code > 0xFFFF || number == kMissing || !bytes || bytes->size() != 16) {
     return Fail("expected \"| Service code XXXX | Block index XX | Data: 16 bytes |\"");
   }
   CardSystem& system = image_.systems.back();
-  CardService* target = system.FindService(static_cast<uint16_t>(*code));
+  CardService* target = system.FindService(static_cast<uint16_t>(code));
   if (target == nullptr) {
-    system.services.push_back(CardService{static_cast<uint16_t>(*code), {}});
+    system.services.push_back(CardService{static_cast<uint16_t>(code), {}});
     target = &system.services.back();
   }
-  if (*number != target->blocks.size()) return Fail("block index out of order");
+  if (number != target->blocks.size()) return Fail("block index out of order");
   Block block{};
   std::copy(bytes->begin(), bytes->end(), block.begin());
   target->blocks.push_back(block);

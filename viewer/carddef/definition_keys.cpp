@@ -5,9 +5,8 @@
 namespace lorvane::carddef {
 
 std::u16string TwoDigits(int number) {
-  std::string digits = std::to_string(number);
-  if (number >= 0 && digits.size() < 2) digits.insert(0, "0");
-  return platform::U16(digits);
+  const std::string digits = std::to_string(number);
+  return platform::U16(number >= 0 && digits.size() < 2 ? "0" + digits : digits);
 }
 
 std::u16string NumberedKey(std::u16string_view prefix, int number) {
