@@ -49,13 +49,13 @@ class PcscConnection {
   // Sends one pseudo-APDU and fetches its answer. -13 when a transmission fails or the
   // first answer is not 61 L; with `unavailableStatus` set, a first transmission that fails
   // because the reader is gone gives that status instead.
-  int16_t Exchange(std::span<const uint8_t> command, size_t capacity, Reply& reply,
-                   int16_t unavailableStatus = 0);
+  virtual int16_t Exchange(std::span<const uint8_t> command, size_t capacity, Reply& reply,
+                           int16_t unavailableStatus = 0);
 
   const std::string& statusText() const { return statusText_; }
   void SetStatusText(const std::string& text);
   void ResetStatusText() { SetStatusText("Success."); }
-  bool connected() const { return card_ != 0; }
+  virtual bool connected() const { return card_ != 0; }
   bool hasContext() const { return context_ != 0; }
   uint32_t groupCount() const { return static_cast<uint32_t>(groupNames_.size()); }
   uint32_t readerCount() const { return static_cast<uint32_t>(readerNames_.size()); }

@@ -11,8 +11,9 @@ declare -A seeds=(
   [ini]="resources/Define viewer/carddef/tests/fixtures"
   [definition]="resources/Define viewer/carddef/tests/fixtures"
   [card_image]="resources/samples cardimage/tests/fixtures"
+  [pellix_reply]=""
 )
-for target in ini definition card_image; do
+for target in ini definition card_image pellix_reply; do
   mkdir -p "$work/$target"
   # shellcheck disable=SC2086
   "$build/fuzz/${target}_fuzzer" -max_total_time="$seconds" -max_len=8192 -rss_limit_mb=4096 \
