@@ -41,6 +41,8 @@ TraceCapture::TraceCapture() {
   }
   timeval timeout{0, 20000};
   setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  const int on = 1;
+  setsockopt(fd_, SOL_SOCKET, SO_PASSCRED, &on, sizeof on);  // to keep only this process's lines
   thread_ = std::thread([this] { Drain(); });
 }
 
@@ -57,8 +59,21 @@ void TraceCapture::Drain() {
       std::this_thread::sleep_for(5ms);
       continue;
     }
-    const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
+    iovec data{buffer, sizeof buffer};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
+    msghdr message{};
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    const ssize_t n = recvmsg(fd_, &message, 0);
     if (n <= 0) continue;
+    // Another process on this machine may trace too (a second driver, a fuzz run).
+    const cmsghdr* header = CMSG_FIRSTHDR(&message);
+    if (header == nullptr || header->cmsg_type != SCM_CREDENTIALS) continue;
+    ucred sender{};
+    std::memcpy(&sender, CMSG_DATA(header), sizeof sender);
+    if (sender.pid != getpid()) continue;
     std::lock_guard lock(mutex_);
     if (n < 5 || buffer[0] != 1 || buffer[1] != 0 || buffer[2] != 0 || buffer[3] != 0 ||
         buffer[n - 1] != '\0') {
