@@ -42,6 +42,11 @@ class DLLHost {
   virtual const std::u16string& GetFolder() const { return folder_; }
   virtual void ChangeFolder(const std::optional<std::u16string>& path);
   virtual void ShowAbout(uint16_t index);
+  // The message text and its code: empty and 0 (nothing in the viewer sets them).
+  virtual int32_t GetMessage(const std::u16string** text) const {
+    if (text != nullptr) *text = &message_;
+    return messageCode_;
+  }
   virtual uint16_t GetCount() const { return count_; }
   virtual void SetMode(uint16_t index, int16_t mode) { records_[index].Mode = mode; }
   virtual int16_t GetMode(uint16_t index) const {
@@ -118,6 +123,8 @@ class DLLHost {
   int32_t current_ = -1;
   int32_t currentFunction_ = -1;
   std::string openNameBuffer_;
+  std::u16string message_;
+  int32_t messageCode_ = 0;
 };
 
 // The entry "DLLInfo[n].<field>" (n 1-based) and "DLLInfo[n].<field>[m]".

@@ -243,6 +243,10 @@ TEST(DLLHostRegistry, GrowthAndMoves) {
   EXPECT_TRUE(host.modified());
   EXPECT_EQ(ParseVersionList(u"010;;11.x:3"), (std::vector<uint16_t>{10, 11, 0, 3}));
   EXPECT_EQ(RegistryKey(3, u"IOFeliCaSettingData", 2), u"DLLInfo[3].IOFeliCaSettingData[2]");
+  const std::u16string* message = nullptr;
+  EXPECT_EQ(host.GetMessage(&message), 0);
+  ASSERT_NE(message, nullptr);
+  EXPECT_TRUE(message->empty());
 }
 
 }  // namespace
