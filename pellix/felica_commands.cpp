@@ -72,9 +72,8 @@ int16_t FeliCaCommands::DataExchange(std::vector<uint8_t>& frame, size_t capacit
   return status;
 }
 
-int16_t FeliCaCommands::CardStatus(uint8_t flag1, uint8_t flag2) {
+void FeliCaCommands::CardStatus(uint8_t flag1, uint8_t flag2) {
   SetStatusText(Format("Card status : f1=0x%02X, f2=0x%02X.", flag2, flag1));
-  return 0;
 }
 
 int16_t FeliCaCommands::REQC(uint8_t s1, uint8_t s2, std::optional<PolledCard>& found) {

@@ -43,7 +43,8 @@ class FeliCaCommands : public PcscConnection {
   // answer reaches byte `lastByte`; `failure` is the status of an answer that does not.
   int16_t DataExchange(std::vector<uint8_t>& frame, size_t capacity, Reply& reply, size_t lastByte,
                        int16_t failure);
-  int16_t CardStatus(uint8_t flag1, uint8_t flag2);
+  // Writes the card's status flags into the status text.
+  void CardStatus(uint8_t flag1, uint8_t flag2);
 };
 
 }  // namespace lorvane::pellix

@@ -86,8 +86,7 @@ class CardDefinition {
   int16_t DecodeRecord(InfoRecord& info, size_t j, RecordSlot& current, const RecordSlot& previous);
   int16_t NamedItemTexts(InfoRecord& info, RecordSlot& slot, RecordState& state);
   void FieldItemTexts(InfoRecord& info, RecordSlot& slot, const RecordState& state);
-  std::u16string FieldText(const InfoRecord& info, const FieldSpec& field,
-                           const RecordState& state) const;
+  std::u16string FieldText(const FieldSpec& field, const RecordState& state) const;
   int16_t Emit(InfoRecord& info, RecordSlot& previous, const RecordSlot* following);
   int16_t StoreLine(InfoRecord& info, std::u16string_view format,
                     const std::vector<platform::FormatArg>& args, bool keepEmpty);

@@ -52,10 +52,9 @@ void ExtractField(std::span<const uint8_t> record, FieldSpec& field) {
   }
   std::span<uint8_t> buffer(field.value);
   if (field.function != kST) {
+    // A whole range needs no cut: the buffer was zeroed beyond its bytes.
     const bool wholeRange = field.bitLength == 0 || field.bitLength == length * 8;
-    if (wholeRange) {
-      if (length < 4) KeepLowBits(buffer, length * 8);
-    } else {
+    if (!wholeRange) {
       const auto d = static_cast<int16_t>(length * 8 - field.bitOffset - field.bitLength);
       if (d > 0) ShiftRight(buffer, length, static_cast<size_t>(d));
       KeepLowBits(buffer, field.bitLength);

@@ -193,12 +193,11 @@ void CardDefinition::FieldItemTexts(InfoRecord& info, RecordSlot& slot, const Re
     if (code < 0) continue;
     slot.texts[k].clear();
     if (code <= info.fieldCount)
-      slot.texts[k] = Cut(FieldText(info, info.fields[code - 1u], state), kItemChars);
+      slot.texts[k] = Cut(FieldText(info.fields[code - 1u], state), kItemChars);
   }
 }
 
-std::u16string CardDefinition::FieldText(const InfoRecord& /*info*/, const FieldSpec& field,
-                                         const RecordState& state) const {
+std::u16string CardDefinition::FieldText(const FieldSpec& field, const RecordState& state) const {
   if (!field.valid) return {};
   if (field.function == kST) return DecodeUtf8Text(field.value).value_or(std::u16string());
   const int32_t value = field.Value();
