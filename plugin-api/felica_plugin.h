@@ -74,6 +74,12 @@ enum {
 #define FELICA_INFO_FUNCTION(j) (FELICA_INFO_FUNCTION_BASE + 4 * (j))
 #define FELICA_MAX_FUNCTIONS 10
 
+/* A reader entry name is the group and the reader, each in double quotes: "group""reader".
+ * A plug-in whose "reader" is a saved card image file rather than a card on a reader names
+ * its entry with this group and the image file's full path as the reader, so a host can
+ * tell the user that the card shown is not a card on a reader. */
+#define FELICA_CARD_IMAGE_GROUP "Card image"
+
 /* Settings data of the plug-ins in this tree: 256 bytes. */
 #define FELICA_SETTING_BYTES 256
 

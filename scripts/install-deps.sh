@@ -7,6 +7,8 @@ packages=(
   clang libclang-rt-14-dev clang-format
   libgtest-dev nlohmann-json3-dev
   libpcsclite-dev pcscd
+  qt6-base-dev qt6-svg-dev fonts-vlgothic
+  xvfb xauth xdotool
 )
 
 missing=()

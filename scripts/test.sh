@@ -13,6 +13,7 @@ ctest --test-dir build --output-on-failure -j "$(nproc)"
 echo "== tests under AddressSanitizer and UBSan"
 BUILD_TYPE=Debug scripts/build.sh build-asan -DLORVANE_SANITIZE=ON
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  LSAN_OPTIONS=suppressions=$PWD/testing/lsan-suppressions.txt \
   ctest --test-dir build-asan --output-on-failure -j "$(nproc)"
 
 echo "== layout (clang-format)"

@@ -24,7 +24,7 @@ int16_t CardImageDriver::Initialize() {
   std::string error;
   image_ = cardimage::LoadCardImage(imagePath_, error);
   if (!image_) return FELICA_E_LIST_READERS;  // no image: no reader
-  entryName_ = "\"Card image\"\"" + imagePath_.filename().string() + "\"";
+  entryName_ = "\"" FELICA_CARD_IMAGE_GROUP "\"\"" + imagePath_.string() + "\"";
   return 0;
 }
 

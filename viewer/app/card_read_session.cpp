@@ -36,4 +36,11 @@ CardView ViewOf(const carddef::CardDefinition& definition) {
   return view;
 }
 
+std::u16string InfoText(const CardView& view) {
+  std::u16string text;
+  for (const auto& line : view.info) text += line + u"\n";
+  if (text.size() > kMaxInfoTextChars) text.resize(kMaxInfoTextChars);
+  return text;
+}
+
 }  // namespace lorvane::app

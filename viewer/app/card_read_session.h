@@ -29,4 +29,8 @@ struct CardView {
 
 CardView ViewOf(const carddef::CardDefinition& definition);
 
+// The card-information text of a tab: each line followed by a line break, at most 399
+// characters.
+std::u16string InfoText(const CardView& view);
+
 }  // namespace lorvane::app

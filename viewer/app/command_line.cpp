@@ -1,14 +1,12 @@
+// SPDX-License-Identifier: MIT
 #include "viewer/app/command_line.h"
 
 #include <cstdio>
-#include <iostream>
 
-#include "cardimage/card_image_reader.h"
 #include "platform/text_codec.h"
-#include "viewer/app/card_read_session.h"
+#include "viewer/app/main_dialog_model.h"
 #include "viewer/app/read_output.h"
 #include "viewer/app/viewer_app.h"
-#include "viewer/pluginhost/felica_dll_host.h"
 
 namespace lorvane::app {
 namespace {
@@ -27,73 +25,68 @@ bool TakeValue(const std::vector<std::string>& args, size_t& i, const std::strin
   return true;
 }
 
-std::vector<CardView> ReadOnce(carddef::CardReader& reader,
-                               const std::filesystem::path& definitionFolder) {
-  const CardDefinitions definitions = LoadCardDefinitions(definitionFolder);
-  std::vector<CardView> views;
-  for (const auto* definition : ReadCards(reader, definitions))
-    views.push_back(ViewOf(*definition));
-  return views;
-}
-
-// As the main dialog does: the host starts on the program folder, the definitions read the
-// card through the plug-in that answered, and the host's end writes its registry file.
-std::vector<CardView> ReadThroughPlugins(const std::filesystem::path& programFolder,
-                                         const std::filesystem::path& definitionFolder) {
-  pluginhost::CommandLineUi ui;
-  pluginhost::FeliCaDLLHost host(ui, programFolder);
-  host.ChangeFolder(platform::U16(programFolder.string() + "/"));
-  host.Start();
-  pluginhost::HostCardReader reader(host);
-  return ReadOnce(reader, definitionFolder);
+bool ParseOne(const std::vector<std::string>& args, size_t& i, CommandLine& command,
+              std::string& error) {
+  const std::string& arg = args[i];
+  const auto is = [&](const char* name) {
+    return arg == name || arg.rfind(std::string(name) + "=", 0) == 0;
+  };
+  if (arg == "--read") {
+    command.read = true;
+  } else if (arg == "--json") {
+    command.json = true;
+  } else if (arg == "--help" || arg == "-h") {
+    command.help = true;
+  } else if (arg == "--version") {
+    command.version = true;
+  } else if (is("--card")) {
+    return TakeValue(args, i, "--card", command.card, error);
+  } else if (is("--definitions")) {
+    return TakeValue(args, i, "--definitions", command.definitions, error);
+  } else if (is("--language")) {
+    return TakeValue(args, i, "--language", command.language, error);
+  } else if (is("--screenshot")) {
+    return TakeValue(args, i, "--screenshot", command.screenshot, error);
+  } else {
+    error = "unknown argument \"" + arg + "\"";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
 
 std::string UsageText() {
-  return "usage: lorvane                       open the viewer window\n"
+  return "usage: lorvane [--card FILE] [--language NAME]   open the viewer window\n"
          "       lorvane --read [--card FILE] [--definitions DIR] [--language NAME] [--json]\n"
+         "       lorvane --screenshot FILE.png [--card FILE] [--language NAME]\n"
          "       lorvane --help | --version\n"
          "\n"
          "  --read              read the card once without a window and print it\n"
          "  --card FILE         serve the card from a card image file (.json or Flipper .nfc)\n"
-         "  --definitions DIR   take the card definitions from DIR\n"
+         "  --definitions DIR   take the card definitions from DIR (with --read)\n"
          "  --language NAME     select this language instead of the stored one\n"
-         "  --json              print JSON instead of text\n";
+         "  --json              print JSON instead of text (with --read)\n"
+         "  --screenshot FILE   save the window after one read as a PNG, without a display\n";
+}
+
+std::string CardImageNote(const std::filesystem::path& image) {
+  return "lorvane: the card shown was read from the card image " + image.string() +
+         ", not from a card on a reader\n";
 }
 
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args,
                                             std::string& error) {
   CommandLine command;
   for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const auto is = [&](const char* name) {
-      return arg == name || arg.rfind(std::string(name) + "=", 0) == 0;
-    };
-    bool ok = true;
-    if (arg == "--read") {
-      command.read = true;
-    } else if (arg == "--json") {
-      command.json = true;
-    } else if (arg == "--help" || arg == "-h") {
-      command.help = true;
-    } else if (arg == "--version") {
-      command.version = true;
-    } else if (is("--card")) {
-      ok = TakeValue(args, i, "--card", command.card, error);
-    } else if (is("--definitions")) {
-      ok = TakeValue(args, i, "--definitions", command.definitions, error);
-    } else if (is("--language")) {
-      ok = TakeValue(args, i, "--language", command.language, error);
-    } else {
-      error = "unknown argument \"" + arg + "\"";
-      ok = false;
-    }
-    if (!ok) return std::nullopt;
+    if (!ParseOne(args, i, command, error)) return std::nullopt;
   }
-  if (!command.read && !command.help && !command.version &&
-      (command.card || command.definitions || command.json || command.language)) {
-    error = "--card, --definitions, --language and --json go with --read";
+  if (!command.read && (command.definitions || command.json)) {
+    error = "--definitions and --json go with --read";
+    return std::nullopt;
+  }
+  if (command.read && command.screenshot) {
+    error = "--screenshot does not go with --read";
     return std::nullopt;
   }
   return command;
@@ -116,14 +109,16 @@ int RunCommandLine(const CommandLine& command, const std::string& executable) {
     std::fprintf(stderr, "%s\n", kLanguageInitializeError);
     return kExitUsage;
   }
-  std::filesystem::path folder = command.definitions ? std::filesystem::path(*command.definitions)
-                                                     : app.languages().GetCurrentFolder();
+  const std::filesystem::path folder = command.definitions
+                                           ? std::filesystem::path(*command.definitions)
+                                           : app.languages().GetCurrentFolder();
   std::error_code ec;
   if (!std::filesystem::is_directory(folder, ec)) {
     std::fprintf(stderr, "lorvane: %s: no such definition folder\n", folder.string().c_str());
     return kExitUsage;
   }
-  std::vector<CardView> views;
+  pluginhost::CommandLineUi ui;
+  MainDialogModel model(app, ui);
   if (command.card) {
     std::string error;
     auto image = cardimage::LoadCardImage(*command.card, error);
@@ -131,13 +126,16 @@ int RunCommandLine(const CommandLine& command, const std::string& executable) {
       std::fprintf(stderr, "lorvane: %s\n", error.c_str());
       return kExitUsage;
     }
-    cardimage::CardImageReader reader(std::move(*image));
-    views = ReadOnce(reader, folder);
+    model.ServeCardImage(std::move(*image), *command.card);
   } else {
-    views = ReadThroughPlugins(app.paths().folder, folder);
+    model.StartHost();
   }
+  model.LoadCardDefinitions(folder);
+  model.ReadCards();
+  const std::vector<CardView> views = model.Views();
   const std::string out = command.json ? FormatReadJson(views) : FormatReadText(views);
   std::fwrite(out.data(), 1, out.size(), stdout);
+  if (model.shownImage()) std::fputs(CardImageNote(*model.shownImage()).c_str(), stderr);
   if (views.empty() && !command.json)
     std::fputs("lorvane: no card definition read the card\n", stderr);
   return views.empty() ? kExitNotRead : kExitRead;

@@ -2,6 +2,7 @@
 // or JSON.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,13 +14,16 @@ inline constexpr int kExitNotRead = 1;
 inline constexpr int kExitUsage = 2;
 
 struct CommandLine {
-  bool read = false;
+  bool read = false;  // without it (and without help or version) the window opens
   bool json = false;
   bool help = false;
   bool version = false;
   std::optional<std::string> card;
   std::optional<std::string> definitions;
   std::optional<std::string> language;
+  std::optional<std::string> screenshot;  // a PNG file: the window after one read
+
+  bool opensWindow() const { return !read && !help && !version; }
 };
 
 // Parses the arguments (without the program name); on a usage error returns nullopt and
@@ -27,10 +31,13 @@ struct CommandLine {
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args,
                                             std::string& error);
 
-// Runs a parsed command line and returns the exit status; `executable` is the program's
-// own path (its folder holds the settings and Define/).
+// Runs a parsed command line without a window and returns the exit status; `executable` is
+// the program's own path (its folder holds the settings and Define/).
 int RunCommandLine(const CommandLine& command, const std::string& executable);
 
 std::string UsageText();
+
+// The note on standard error that the card shown came from a card image file.
+std::string CardImageNote(const std::filesystem::path& image);
 
 }  // namespace lorvane::app

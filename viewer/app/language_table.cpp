@@ -28,6 +28,7 @@ uint16_t LanguageTable::LoadTexts() {
     messages_[i] = read(u"Message", Numbered(u"MESSAGE", i + 1));
   for (size_t i = 0; i < strings_.size(); ++i)
     strings_[i] = read(u"String", Numbered(u"STRING", i + 1));
+  cardImage_ = read(u"Message", std::u16string(kCardImageKey));
   return 0;
 }
 

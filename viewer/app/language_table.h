@@ -8,6 +8,8 @@
 
 namespace lorvane::app {
 
+inline constexpr char16_t kCardImageKey[] = u"CardImage";
+
 class LanguageTable final : public LanguageList {
  public:
   static constexpr uint16_t kCapacity = 200;
@@ -21,11 +23,15 @@ class LanguageTable final : public LanguageList {
   const std::u16string& String(int n) const { return strings_.at(n - 1); }
   const std::u16string& Message(int n) const { return messages_.at(n - 1); }
   const std::u16string& MenuText(Menu item) const { return menu_.at(item); }
+  // The window's note that the card shown was read from a card image file ("Message",
+  // "CardImage").
+  const std::u16string& CardImageText() const { return cardImage_; }
 
  private:
   std::array<std::u16string, 6> strings_;
   std::array<std::u16string, 2> messages_;
   std::array<std::u16string, 6> menu_;
+  std::u16string cardImage_;
 };
 
 }  // namespace lorvane::app

@@ -54,6 +54,18 @@ bool ViewerApp::SaveSettings() const {
   return settings_.Write(paths_.settingsFile, languages_.GetCurrentLanguageName());
 }
 
+bool ViewerApp::Run(ViewerShell& shell, const std::optional<std::u16string>& languageOverride) {
+  if (!Start(languageOverride)) {
+    shell.ShowStartupError(platform::U16(kLanguageInitializeError), kErrorCaption);
+    return false;
+  }
+  std::unique_ptr<ModalDialog> dialog = shell.CreateMainDialog(*this);
+  dialog->RunModal();
+  SaveSettings();
+  dialog.reset();  // its card definitions, then its plug-in host, which saves its registry
+  return true;
+}
+
 std::u16string ViewerApp::AboutProductText() const { return u"Lorvane\nlorvane Version 1.00"; }
 
 std::u16string ViewerApp::AboutNoticeText() const {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -12,6 +13,26 @@
 namespace lorvane::app {
 
 inline constexpr char kLanguageInitializeError[] = "Language Initialize Error!";
+inline constexpr char16_t kErrorCaption[] = u"Error";
+
+class ViewerApp;
+
+// The main dialog as start-up sees it: created, run modally, and destroyed only after the
+// viewer's settings have been written.
+class ModalDialog {
+ public:
+  virtual ~ModalDialog() = default;
+  virtual void RunModal() = 0;
+};
+
+// What start-up needs of the window system.
+class ViewerShell {
+ public:
+  virtual ~ViewerShell() = default;
+  // A message box without owner, with an OK button and no icon.
+  virtual void ShowStartupError(const std::u16string& text, const std::u16string& caption) = 0;
+  virtual std::unique_ptr<ModalDialog> CreateMainDialog(ViewerApp& app) = 0;
+};
 
 struct ProgramPaths {
   std::filesystem::path folder;        // the executable's folder
@@ -35,6 +56,10 @@ class ViewerApp {
   bool Start(const std::optional<std::u16string>& languageOverride = std::nullopt);
   // Writes the settings file with the language selected now.
   bool SaveSettings() const;
+  // The program with its window: start-up, the main dialog until it closes, then the
+  // settings and then the dialog's end. False when the languages could not be loaded: the
+  // error box was shown, no dialog opened and the settings file is untouched.
+  bool Run(ViewerShell& shell, const std::optional<std::u16string>& languageOverride);
 
   const ProgramPaths& paths() const { return paths_; }
   const ViewerSettings& settings() const { return settings_; }

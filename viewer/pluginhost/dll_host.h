@@ -13,6 +13,7 @@
 #include "plugin-api/felica_plugin.h"
 #include "viewer/pluginhost/dll_info.h"
 #include "viewer/pluginhost/host_ui.h"
+#include "viewer/pluginhost/plugin_menu.h"
 
 namespace lorvane::pluginhost {
 
@@ -47,6 +48,12 @@ class DLLHost {
     if (text != nullptr) *text = &message_;
     return messageCode_;
   }
+  // Appends one command item per plug-in, command first id + position, once: again only
+  // after the registry was reordered or rebuilt. 1 when done or already there, 0 when the
+  // menu refused an item.
+  virtual int32_t AppendPluginMenu(PluginMenu& menu, int firstId, PluginMenuText item);
+  // Enables the plug-in commands; 0 at the first one that was enabled already, else 1.
+  virtual int32_t EnablePluginMenu(PluginMenu& menu, int firstId);
   virtual uint16_t GetCount() const { return count_; }
   virtual void SetMode(uint16_t index, int16_t mode) { records_[index].Mode = mode; }
   virtual int16_t GetMode(uint16_t index) const {
@@ -80,6 +87,9 @@ class DLLHost {
   int32_t ReaderREQC(int32_t systemCode);
   int32_t ReaderSetCurrentCard(int32_t index, const uint8_t** card);
   int32_t ReaderRead(uint32_t serviceCode, uint32_t block, uint8_t* data);
+  // The name of reader entry `index` of the current plug-in while it is loaded; nullopt when
+  // it is not loaded, does not export "DLL_GetReaderName" or has no such entry.
+  std::optional<std::u16string> ReaderGetName(int32_t index);
 
   const DLLInfo& record(uint16_t index) const { return records_.at(index); }
   DLLInfo& record(uint16_t index) { return records_.at(index); }

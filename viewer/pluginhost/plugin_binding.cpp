@@ -105,6 +105,17 @@ int32_t DLLHost::ReaderRead(uint32_t serviceCode, uint32_t block, uint8_t* data)
   return read(serviceCode, block, data);
 }
 
+std::optional<std::u16string> DLLHost::ReaderGetName(int32_t index) {
+  if (current_ < 0 || current_ >= count_ ||
+      records_[static_cast<size_t>(current_)].Module == nullptr)
+    return std::nullopt;
+  const auto name = EntryPoint<DLL_GetReaderNameFn>(records_[static_cast<size_t>(current_)],
+                                                    FELICA_EP_GET_READER_NAME);
+  const char* text = name != nullptr ? name(index) : nullptr;
+  if (text == nullptr) return std::nullopt;
+  return PluginText(text);
+}
+
 int32_t DLLHost::OpenSettings(bool flag, uint16_t index, uint16_t function) {
   if (!exchange_) return kNoSettingExchange;
   DLLInfo& record = records_.at(index);

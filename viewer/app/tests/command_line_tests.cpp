@@ -92,7 +92,9 @@ TEST(CommandLine, UsageErrorsAndUnreadableFiles) {
   } cases[] = {
       {{"--bogus"}, "unknown argument \"--bogus\""},
       {{"--read", "--card"}, "--card needs a value"},
-      {{"--card", kSample.string()}, "go with --read"},
+      {{"--json"}, "go with --read"},
+      {{"--definitions", "/tmp"}, "go with --read"},
+      {{"--read", "--screenshot", "x.png"}, "does not go with --read"},
       {{"--read", "--card", "/no/such/card.json"}, "/no/such/card.json: cannot be opened"},
       {{"--read", "--card", kSample.string(), "--definitions", "/no/such/folder"},
        "/no/such/folder"},

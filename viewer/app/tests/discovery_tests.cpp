@@ -81,6 +81,52 @@ TEST(ViewerSettings, FirstRunWritesDefaultsAndCarriesWindowKeysThrough) {
             "WindowRight=-1\nWindowtop=-1\nWindowbottom=-1\n");
 }
 
+// A window system that records what start-up asked of it, and what the settings file held
+// while the dialog ran and when it was destroyed.
+class RecordingShell final : public ViewerShell {
+ public:
+  explicit RecordingShell(std::filesystem::path settings) : settings_(std::move(settings)) {}
+  std::vector<std::string> events;
+
+  void ShowStartupError(const std::u16string& text, const std::u16string& caption) override {
+    events.push_back("box " + U8(caption) + ": " + U8(text));
+  }
+  std::unique_ptr<ModalDialog> CreateMainDialog(ViewerApp&) override {
+    events.push_back("create");
+    return std::make_unique<Dialog>(*this);
+  }
+
+ private:
+  struct Dialog final : ModalDialog {
+    explicit Dialog(RecordingShell& s) : shell(s) {}
+    ~Dialog() override { shell.events.push_back("destroy, settings " + shell.SettingsState()); }
+    void RunModal() override { shell.events.push_back("run, settings " + shell.SettingsState()); }
+    RecordingShell& shell;
+  };
+  std::string SettingsState() const {
+    return std::filesystem::exists(settings_) ? "written" : "absent";
+  }
+  std::filesystem::path settings_;
+};
+
+TEST(ViewerSettings, RunWritesTheSettingsAfterTheDialogClosedAndBeforeItGoes) {
+  TempDir dir;
+  dir.Write("Define/Language/English/Language.ini",
+            "[Information]\nApplication=lorvane\nName=English\n");
+  ViewerApp app(dir.path() / "lorvane");
+  RecordingShell shell(dir.path() / "lorvane.INI");
+  EXPECT_TRUE(app.Run(shell, std::nullopt));
+  EXPECT_EQ(shell.events, (std::vector<std::string>{"create", "run, settings absent",
+                                                    "destroy, settings written"}));
+
+  TempDir empty;
+  ViewerApp lost(empty.path() / "lorvane");
+  RecordingShell refused(empty.path() / "lorvane.INI");
+  EXPECT_FALSE(lost.Run(refused, std::nullopt));
+  EXPECT_EQ(refused.events, (std::vector<std::string>{"box Error: Language Initialize Error!"}));
+  EXPECT_FALSE(std::filesystem::exists(empty.path() / "lorvane.INI"));
+}
+
 TEST(ViewerSettings, AnotherProgramNameUsesItsOwnFiles) {
   TempDir dir;
   dir.Write("Define/Language/English/Language.ini",

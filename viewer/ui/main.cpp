@@ -1,20 +1,15 @@
+// SPDX-License-Identifier: MIT
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "platform/program_path.h"
 #include "viewer/app/command_line.h"
+#include "viewer/ui/window_program.h"
 
 int main(int argc, char** argv) {
   using namespace lorvane::app;
   const std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty()) {
-    std::fputs(
-        "lorvane: the viewer window is not part of this build yet; read a card with\n"
-        "  lorvane --read --card FILE\n",
-        stderr);
-    return kExitUsage;
-  }
   std::string error;
   const auto command = ParseCommandLine(args, error);
   if (!command) {
@@ -23,5 +18,7 @@ int main(int argc, char** argv) {
   }
   std::string executable = lorvane::platform::ProgramPath().string();
   if (executable.empty()) executable = argv[0];
+  if (command->opensWindow())
+    return lorvane::ui::RunWindowProgram(argc, argv, *command, executable);
   return RunCommandLine(*command, executable);
 }

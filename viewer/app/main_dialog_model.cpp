@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: MIT
+#include "viewer/app/main_dialog_model.h"
+
+#include "cardimage/card_image_reader.h"
+#include "platform/text_codec.h"
+
+namespace lorvane::app {
+
+std::optional<std::u16string> CardImageOfEntry(const std::u16string& entry) {
+  const std::u16string lead = u"\"" + platform::U16(FELICA_CARD_IMAGE_GROUP) + u"\"\"";
+  if (entry.size() <= lead.size() || entry.compare(0, lead.size(), lead) != 0 ||
+      entry.back() != u'"')
+    return std::nullopt;
+  return entry.substr(lead.size(), entry.size() - lead.size() - 1);
+}
+
+MainDialogModel::MainDialogModel(ViewerApp& app, pluginhost::HostUi& ui)
+    : app_(app), host_(std::make_unique<pluginhost::FeliCaDLLHost>(ui, app.paths().folder)) {}
+
+MainDialogModel::~MainDialogModel() {
+  readList_.clear();
+  definitions_.clear();
+  host_.reset();
+}
+
+void MainDialogModel::StartHost() {
+  host_->ChangeFolder(platform::U16(app_.paths().folder.string() + "/"));
+  host_->Start();
+}
+
+void MainDialogModel::ServeCardImage(cardimage::CardImage image, std::filesystem::path file) {
+  servedImage_ = std::move(image);
+  servedImageFile_ = std::move(file);
+}
+
+void MainDialogModel::ClearCardDefinitions() {
+  readList_.clear();
+  shownImage_.reset();
+  definitions_.clear();
+}
+
+void MainDialogModel::LoadCardDefinitions(const std::filesystem::path& folder) {
+  ClearCardDefinitions();
+  definitions_ = app::LoadCardDefinitions(folder);
+}
+
+size_t MainDialogModel::ReadWith(carddef::CardReader& reader) {
+  readList_.clear();
+  shownImage_.reset();
+  readList_ = app::ReadCards(reader, definitions_);
+  return readList_.size();
+}
+
+std::optional<std::filesystem::path> MainDialogModel::ImageServedByHost() {
+  const auto entry = host_->ReaderGetName(0);
+  if (!entry) return std::nullopt;
+  const auto image = CardImageOfEntry(*entry);
+  if (!image) return std::nullopt;
+  return std::filesystem::path(platform::U8(*image));
+}
+
+size_t MainDialogModel::ReadCards() {
+  if (servedImage_) {
+    cardimage::CardImageReader reader(*servedImage_);
+    if (ReadWith(reader) > 0) shownImage_ = servedImageFile_;
+    return readCount();
+  }
+  pluginhost::HostCardReader reader(*host_);
+  if (ReadWith(reader) > 0) shownImage_ = ImageServedByHost();
+  return readCount();
+}
+
+size_t MainDialogModel::ReadCardImage(cardimage::CardImage image, std::filesystem::path file) {
+  cardimage::CardImageReader reader(std::move(image));
+  if (ReadWith(reader) > 0) shownImage_ = std::move(file);
+  return readCount();
+}
+
+std::optional<CardView> MainDialogModel::ViewAt(int tab) const {
+  if (tab < 0 || static_cast<size_t>(tab) >= kMaxReadTabs ||
+      static_cast<size_t>(tab) >= readList_.size())
+    return std::nullopt;
+  return ViewOf(*readList_[static_cast<size_t>(tab)]);
+}
+
+std::vector<CardView> MainDialogModel::Views() const {
+  std::vector<CardView> views;
+  for (const auto* definition : readList_) views.push_back(ViewOf(*definition));
+  return views;
+}
+
+}  // namespace lorvane::app

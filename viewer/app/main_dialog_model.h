@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: MIT
+// What the main dialog holds and does apart from its widgets: the plug-in host, the loaded
+// card definitions, the read list of the last read, and where the card shown came from.
+// The window renders it; the command line reads through it the same way.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "cardimage/card_image.h"
+#include "viewer/app/card_read_session.h"
+#include "viewer/app/definition_discovery.h"
+#include "viewer/app/viewer_app.h"
+#include "viewer/pluginhost/felica_dll_host.h"
+
+namespace lorvane::app {
+
+class MainDialogModel {
+ public:
+  MainDialogModel(ViewerApp& app, pluginhost::HostUi& ui);
+  // The card definitions go first, then the plug-in host, which saves its registry file.
+  ~MainDialogModel();
+  MainDialogModel(const MainDialogModel&) = delete;
+  MainDialogModel& operator=(const MainDialogModel&) = delete;
+
+  // The host starts on the program folder: registry file, discovery, settings, probe.
+  void StartHost();
+  // From now on the read button reads this card image instead of the plug-ins.
+  void ServeCardImage(cardimage::CardImage image, std::filesystem::path file);
+
+  // Destroys the loaded definitions, emptying the read list.
+  void ClearCardDefinitions();
+  // Loads the definitions of `folder` (after ClearCardDefinitions).
+  void LoadCardDefinitions(const std::filesystem::path& folder);
+
+  // One press of the read button; the number of definitions that read the card.
+  size_t ReadCards();
+  // Reads a card image once, as if it lay on the reader.
+  size_t ReadCardImage(cardimage::CardImage image, std::filesystem::path file);
+
+  size_t readCount() const { return readList_.size(); }
+  std::u16string CardName(size_t tab) const { return readList_.at(tab)->GetCardName(); }
+  // What tab `tab` shows; nullopt for a tab beyond the read list (or the eighth).
+  std::optional<CardView> ViewAt(int tab) const;
+  // The views of every tab, in tab order.
+  std::vector<CardView> Views() const;
+  // The card image the card shown was read from (a file given or dropped, or the image a
+  // card-image plug-in served); nullopt when it came from a reader or nothing is shown.
+  const std::optional<std::filesystem::path>& shownImage() const { return shownImage_; }
+
+  ViewerApp& app() { return app_; }
+  pluginhost::FeliCaDLLHost& host() { return *host_; }
+  const CardDefinitions& definitions() const { return definitions_; }
+
+ private:
+  size_t ReadWith(carddef::CardReader& reader);
+  std::optional<std::filesystem::path> ImageServedByHost();
+
+  ViewerApp& app_;
+  std::unique_ptr<pluginhost::FeliCaDLLHost> host_;
+  std::optional<cardimage::CardImage> servedImage_;
+  std::filesystem::path servedImageFile_;
+  CardDefinitions definitions_;
+  std::vector<carddef::CardDefinition*> readList_;
+  std::optional<std::filesystem::path> shownImage_;
+};
+
+// The reader part of a reader entry "group""reader" whose group is the card-image group;
+// nullopt for any other entry.
+std::optional<std::u16string> CardImageOfEntry(const std::u16string& entry);
+
+}  // namespace lorvane::app

@@ -1,0 +1,364 @@
+// SPDX-License-Identifier: MIT
+#include "viewer/ui/main_dialog.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QSignalBlocker>
+#include <string>
+
+#include "platform/text_codec.h"
+#include "viewer/app/popup_menu.h"
+#include "viewer/ui/about_dialog.h"
+#include "viewer/ui/artwork.h"
+#include "viewer/ui/dialog_template.h"
+#include "viewer/ui/qt_host_ui.h"
+
+namespace lorvane::ui {
+namespace {
+
+using app::Control;
+
+// The template, in dialog units, with a 9-point fixed-pitch Japanese font.
+constexpr int kFontPoints = 9;
+constexpr int kWidth = 348;
+constexpr int kHeight = 265;
+constexpr DluRect kTabs{5, 5, 339, 222};
+constexpr DluRect kInfoGroup{10, 25, 330, 52};
+constexpr DluRect kInfoText{16, 35, 319, 39};
+constexpr DluRect kHistoryGroup{10, 78, 330, 144};
+constexpr DluRect kHistoryTitle{18, 93, 316, 12};
+constexpr DluRect kHistoryList{16, 102, 318, 115};
+constexpr DluRect kReadButton{31, 236, 66, 24};
+constexpr DluRect kExitButton{193, 236, 66, 24};
+
+// The history list's items are this much taller than the font's lines.
+constexpr int kHistoryItemExtra = 2;
+
+app::Rect RectOf(const QRect& r) {
+  return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
+
+// A tab caption shows an ampersand as itself, not as a mnemonic.
+QString TabCaption(const std::u16string& text) {
+  return QString::fromStdU16String(text).replace('&', QStringLiteral("&&"));
+}
+
+}  // namespace
+
+MainDialog::MainDialog(app::ViewerApp& app, pluginhost::HostUi& hostUi, Setup setup,
+                       QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      model_(std::make_unique<app::MainDialogModel>(app, hostUi)),
+      hostUi_(hostUi),
+      layout_(*this) {
+  CreateControls();
+  Initialise(std::move(setup));
+}
+
+// The card definitions and then the plug-in host go before the controls.
+MainDialog::~MainDialog() { model_.reset(); }
+
+void MainDialog::CreateControls() {
+  setFont(TemplateFont(TemplateFace::kGothic, kFontPoints));
+  const DialogUnits units(font());
+  resize(units.ToPixels(kWidth, kHeight));
+  setMouseTracking(true);
+  setAcceptDrops(true);
+
+  tabs_ = new TabControl(this);
+  tabs_->setGeometry(units.ToPixels(kTabs));
+  tabs_->tabBar()->setAccessibleName(QStringLiteral("Cards"));
+  infoGroup_ = new QGroupBox(QStringLiteral("カード情報"), this);
+  infoGroup_->setGeometry(units.ToPixels(kInfoGroup));
+  infoText_ = new QLabel(this);
+  infoText_->setGeometry(units.ToPixels(kInfoText));
+  infoText_->setTextFormat(Qt::PlainText);
+  infoText_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  infoText_->setWordWrap(true);
+  historyGroup_ = new QGroupBox(QStringLiteral("履歴"), this);
+  historyGroup_->setGeometry(units.ToPixels(kHistoryGroup));
+  historyTitle_ = new ElidedLabel(this);
+  historyTitle_->setGeometry(units.ToPixels(kHistoryTitle));
+  historyList_ = new QListWidget(this);
+  historyList_->setGeometry(units.ToPixels(kHistoryList));
+  historyList_->setSelectionMode(QAbstractItemView::NoSelection);
+  historyList_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  // A line wider than the list is clipped, not shortened; the list scrolls sideways to it.
+  historyList_->setTextElideMode(Qt::ElideNone);
+  historyList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  readButton_ = new QPushButton(QStringLiteral("カード読み出し"), this);
+  readButton_->setGeometry(units.ToPixels(kReadButton));
+  readButton_->setDefault(true);
+  exitButton_ = new QPushButton(QStringLiteral("終了"), this);
+  exitButton_->setGeometry(units.ToPixels(kExitButton));
+
+  // The group boxes let the mouse through to the dialog, whose divider lies on their edge.
+  infoGroup_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  historyGroup_->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+  connect(readButton_, &QPushButton::clicked, this, &MainDialog::ReadCards);
+  connect(exitButton_, &QPushButton::clicked, this, &QDialog::accept);
+  connect(tabBar(), &QTabBar::currentChanged, this, &MainDialog::ShowSelectedTab);
+}
+
+void MainDialog::Initialise(Setup setup) {
+  setWindowIcon(ProgramIcon());
+  if (setup.cardImage) {
+    model_->ServeCardImage(std::move(*setup.cardImage), std::move(setup.cardImageFile));
+  } else if (setup.startHost) {
+    model_->StartHost();
+  }
+  ReloadLanguage();
+  historyItemHeight_ = historyList_->fontMetrics().height() + kHistoryItemExtra;
+  ResetViews();
+  layout_.SetInitialised();
+}
+
+QWidget* MainDialog::control(Control id) const {
+  switch (id) {
+    case Control::kExit:
+      return exitButton_;
+    case Control::kRead:
+      return readButton_;
+    case Control::kHistoryList:
+      return historyList_;
+    case Control::kTabs:
+      return tabs_;
+    case Control::kInfoText:
+      return infoText_;
+    case Control::kHistoryTitle:
+      return historyTitle_;
+    case Control::kInfoGroup:
+      return infoGroup_;
+    case Control::kHistoryGroup:
+      return historyGroup_;
+  }
+  return nullptr;
+}
+
+// ---- Views ---------------------------------------------------------------------------------
+
+void MainDialog::UpdateCaption() {
+  QString caption = Text(languages().String(1));
+  if (const auto& image = model_->shownImage()) {
+    caption += QStringLiteral(" [%1: %2]")
+                   .arg(Text(languages().CardImageText()),
+                        QString::fromStdString(image->filename().string()));
+  }
+  setWindowTitle(caption);
+}
+
+void MainDialog::AddHistoryLine(const std::u16string& line) {
+  auto* item = new QListWidgetItem(Text(line), historyList_);
+  const int width = historyList_->fontMetrics().horizontalAdvance(item->text());
+  item->setSizeHint(QSize(width + historyItemHeight_, historyItemHeight_));
+}
+
+void MainDialog::ResetViews() {
+  {
+    const QSignalBlocker quiet(tabBar());
+    while (tabBar()->count() > 0) tabBar()->removeTab(0);
+    tabBar()->insertTab(0, TabCaption(languages().String(6)));
+    tabBar()->setCurrentIndex(0);
+  }
+  infoText_->setText(Text(languages().Message(1)));
+  historyList_->clear();
+  historyTitle_->setText(QString());
+  UpdateCaption();
+  update();
+}
+
+void MainDialog::ShowReadList() {
+  {
+    const QSignalBlocker quiet(tabBar());
+    while (tabBar()->count() > 0) tabBar()->removeTab(0);
+    for (size_t i = 0; i < model_->readCount(); ++i)
+      tabBar()->insertTab(static_cast<int>(i), TabCaption(model_->CardName(i)));
+    tabBar()->setCurrentIndex(0);
+  }
+  ShowSelectedTab();
+  UpdateCaption();
+}
+
+void MainDialog::ReadCards() {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const size_t read = model_->ReadCards();
+  QApplication::restoreOverrideCursor();
+  if (read > 0) {
+    ShowReadList();
+  } else {
+    ResetViews();
+  }
+}
+
+void MainDialog::ShowSelectedTab() {
+  historyList_->clear();
+  infoText_->setText(Text(languages().Message(1)));
+  const auto view = model_->ViewAt(tabBar()->currentIndex());
+  if (!view) return;
+  infoText_->setText(Text(app::InfoText(*view)));
+  historyTitle_->setText(Text(view->title));
+  for (const auto& line : view->history) AddHistoryLine(line);
+  update();
+}
+
+bool MainDialog::ReadCardImageFile(const QString& path) {
+  std::string error;
+  const std::filesystem::path file = path.toStdString();
+  auto image = cardimage::LoadCardImage(file, error);
+  if (!image) {
+    ShowMessageBox(this, platform::U16(error), app::kErrorCaption, pluginhost::MessageKind::kError);
+    return false;
+  }
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const size_t read = model_->ReadCardImage(std::move(*image), file);
+  QApplication::restoreOverrideCursor();
+  if (read > 0) {
+    ShowReadList();
+  } else {
+    ResetViews();
+  }
+  return true;
+}
+
+// ---- Language and card definitions ---------------------------------------------------------
+
+void MainDialog::ReloadLanguage() {
+  languages().SelectLanguageByName(languages().GetCurrentLanguageName());
+  ApplyLanguage();
+}
+
+void MainDialog::ChooseLanguage(uint16_t index) {
+  if (index == languages().GetCurrentIndex()) return;
+  languages().SelectLanguage(index);
+  ApplyLanguage();
+}
+
+void MainDialog::ApplyLanguage() {
+  UpdateCaption();
+  infoGroup_->setTitle(Text(languages().String(4)));
+  historyGroup_->setTitle(Text(languages().String(5)));
+  readButton_->setText(Text(languages().String(2)));
+  exitButton_->setText(Text(languages().String(3)));
+  historyList_->setAccessibleName(Text(languages().String(5)));
+  ReloadCardDefinitions();
+}
+
+void MainDialog::ReloadCardDefinitions() {
+  model_->ClearCardDefinitions();
+  ResetViews();
+  model_->LoadCardDefinitions(languages().GetCurrentFolder());
+}
+
+// ---- Popup menu ----------------------------------------------------------------------------
+
+std::unique_ptr<QMenu> MainDialog::CreatePopupMenu() {
+  const app::PopupMenu model = app::BuildPopupMenu(languages());
+  auto menu = std::make_unique<QMenu>(this);
+  const auto fill = [&](const app::Submenu& submenu) {
+    QMenu* sub = menu->addMenu(Text(submenu.caption));
+    for (const app::MenuItem& item : submenu.items) {
+      QAction* action = sub->addAction(Text(item.text));
+      action->setData(item.command);
+      action->setCheckable(item.checked);
+      action->setChecked(item.checked);
+    }
+  };
+  fill(model.languages);
+  fill(model.settings);
+  menu->addSeparator();
+  menu->addAction(Text(model.about.text))->setData(model.about.command);
+  return menu;
+}
+
+void MainDialog::ShowPopupMenu(const QPoint& at) {
+  const auto menu = CreatePopupMenu();
+  const QAction* chosen = menu->exec(mapToGlobal(at));
+  if (chosen != nullptr) CarryOut(chosen->data().toInt());
+}
+
+void MainDialog::CarryOut(int command) {
+  if (command >= app::kLanguageCommandFirst && command <= app::kLanguageCommandLast) {
+    ChooseLanguage(static_cast<uint16_t>(command - app::kLanguageCommandFirst));
+  } else if (command == app::kPluginFolderCommand) {
+    model_->host().ChangeFolder(std::nullopt);
+  } else if (command == app::kAboutCommand) {
+    ShowAbout();
+  }
+}
+
+void MainDialog::ShowAbout() {
+  AboutDialog about(Text(model_->app().AboutProductText()), Text(model_->app().AboutNoticeText()),
+                    this);
+  about.exec();
+}
+
+// ---- Events --------------------------------------------------------------------------------
+
+void MainDialog::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  layout_.SizeChanged();
+}
+
+void MainDialog::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint();
+  layout_.MouseMove({p.x(), p.y()});
+  QDialog::mouseMoveEvent(event);
+}
+
+void MainDialog::mousePressEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint();
+  if (event->button() == Qt::LeftButton) layout_.LeftButtonDown({p.x(), p.y()});
+  if (event->button() == Qt::RightButton) ShowPopupMenu(p);
+  QDialog::mousePressEvent(event);
+}
+
+void MainDialog::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) layout_.LeftButtonUp();
+  QDialog::mouseReleaseEvent(event);
+}
+
+// The menu key opens the popup menu too (the right button opens it on press).
+void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
+  if (event->reason() == QContextMenuEvent::Keyboard)
+    ShowPopupMenu(infoGroup_->geometry().center());
+}
+
+void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.size() == 1 && urls.front().isLocalFile()) event->acceptProposedAction();
+}
+
+void MainDialog::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.size() != 1 || !urls.front().isLocalFile()) return;
+  event->acceptProposedAction();
+  ReadCardImageFile(urls.front().toLocalFile());
+}
+
+// ---- The layout's surface ------------------------------------------------------------------
+
+app::Rect MainDialog::WindowRect() const { return {0, 0, width(), height()}; }
+
+app::Rect MainDialog::ControlRect(Control id) const { return RectOf(control(id)->geometry()); }
+
+void MainDialog::SetControlRect(Control id, const app::Rect& r) {
+  control(id)->setGeometry(r.left, r.top, r.width(), r.height());
+}
+
+void MainDialog::ShowCursor(app::DragCursor cursor) {
+  if (cursor == app::DragCursor::kSplit) {
+    setCursor(SplitCursor());
+  } else {
+    unsetCursor();
+  }
+}
+
+void MainDialog::CaptureMouse() { grabMouse(); }
+
+void MainDialog::ReleaseMouse() { releaseMouse(); }
+
+}  // namespace lorvane::ui

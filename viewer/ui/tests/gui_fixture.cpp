@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: MIT
+#include "viewer/ui/tests/gui_fixture.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include "platform/text_codec.h"
+#include "testing/support/program_runner.h"
+
+namespace lorvane::ui {
+
+namespace fs = std::filesystem;
+
+void RecordingHostUi::ShowMessage(const std::u16string& text, const std::u16string& caption,
+                                  pluginhost::MessageKind) {
+  messages.push_back(platform::U8(caption) + "|" + platform::U8(text));
+}
+
+GuiTest::GuiTest() {
+  const fs::path bin = LORVANE_BIN_DIR;
+  fs::copy(bin / "Define", Folder() / "Define", fs::copy_options::recursive);
+  fs::copy(bin / "samples", Folder() / "samples", fs::copy_options::recursive);
+  fs::copy(bin / "cardimage.so", Folder() / "cardimage.so");
+}
+
+std::unique_ptr<app::ViewerApp> GuiTest::StartApp(const std::string& language) {
+  auto app = std::make_unique<app::ViewerApp>(Exe());
+  EXPECT_TRUE(app->Start(platform::U16(language)));
+  return app;
+}
+
+std::unique_ptr<MainDialog> GuiTest::OpenDialog(app::ViewerApp& app, MainDialog::Setup setup) {
+  auto dialog = std::make_unique<MainDialog>(app, hostUi_, std::move(setup));
+  dialog->show();
+  QApplication::processEvents();
+  return dialog;
+}
+
+void GuiTest::AddLanguage(const std::vector<std::pair<std::string, std::string>>& files) {
+  dir_.Write("Define/Language/Test/Language.ini",
+             "[Information]\nApplication=lorvane\nName=Test\n[String]\nSTRING006=Nothing\n");
+  for (const auto& [name, contents] : files) dir_.Write("Define/Language/Test/" + name, contents);
+}
+
+void WhenModal(std::function<void(QWidget*)> action, QWidget* besides) {
+  auto* timer = new QTimer;
+  timer->setInterval(10);
+  QObject::connect(timer, &QTimer::timeout, [timer, action, besides]() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || modal == besides || !modal->isVisible()) return;
+    timer->stop();
+    timer->deleteLater();
+    action(modal);
+  });
+  timer->start();
+}
+
+std::vector<std::string> ReadLines(const std::vector<std::string>& args) {
+  std::vector<std::string> all = {"--read"};
+  all.insert(all.end(), args.begin(), args.end());
+  const auto result = lorvane::testing::RunProgram(fs::path(LORVANE_BIN_DIR) / "lorvane", all);
+  return lorvane::testing::SplitLines(result.out);
+}
+
+}  // namespace lorvane::ui

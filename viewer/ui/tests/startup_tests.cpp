@@ -1,0 +1,80 @@
+// SPDX-License-Identifier: MIT
+// The program's start-up and end with its window, as a user meets them.
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "viewer/ui/qt_viewer_shell.h"
+#include "viewer/ui/tests/gui_fixture.h"
+
+namespace lorvane::ui {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST_F(GuiTest, FirstRunAsksForThePluginFolderAndWritesTheSettingsAtTheEnd) {
+  app::ViewerApp app(Exe());
+  QtViewerShell shell({});
+  std::string folderTitle;
+  bool settingsWhileOpen = true;
+  WhenModal([&](QWidget* chooser) {
+    folderTitle = chooser->windowTitle().toStdString();
+    qobject_cast<QDialog*>(chooser)->reject();  // cancelled: the program's folder is used
+    WhenModal([&](QWidget* main) {
+      settingsWhileOpen = fs::exists(Folder() / "lorvane.INI");
+      qobject_cast<QDialog*>(main)->reject();  // Escape
+    });
+  });
+  ASSERT_TRUE(app.Run(shell, std::nullopt));
+  EXPECT_EQ(folderTitle, "DLL Folder");
+  EXPECT_FALSE(settingsWhileOpen);
+  EXPECT_EQ(dir_.Read("lorvane.INI"),
+            "[Setting]\r\nLanguageDirectory=Define\\Language\r\n[Property]\r\nLanguage=English\r\n"
+            "WindowLeft=-1\r\nWindowRight=-1\r\nWindowtop=-1\r\nWindowbottom=-1\r\n");
+  const std::string registry = dir_.Read("FeliCaDLL.INI");
+  EXPECT_NE(registry.find("DLLInfo[1].name=cardimage.so"), std::string::npos) << registry;
+  EXPECT_NE(registry.find("DLLDirectory=" + Folder().string() + "/"), std::string::npos);
+}
+
+TEST_F(GuiTest, StoredSettingsAreMendedOrCarriedThrough) {
+  dir_.Write("lorvane.INI",
+             "[Setting]\nLanguageDirectory=\n[Property]\nLanguage=Klingon\nWindowLeft=120\n"
+             "Windowbottom=7\n");
+  dir_.Write("FeliCaDLL.INI", "[KXDLLSettings]\nDLLDirectory=" + Folder().string() + "/\n");
+  app::ViewerApp app(Exe());
+  QtViewerShell shell({});
+  WhenModal([&](QWidget* main) {
+    auto* dialog = qobject_cast<MainDialog*>(main);
+    ASSERT_NE(dialog, nullptr);
+    dialog->resize(dialog->width() + 100, dialog->height() + 50);  // not stored
+    dialog->exitButton()->click();
+  });
+  ASSERT_TRUE(app.Run(shell, std::nullopt));
+  EXPECT_EQ(dir_.Read("lorvane.INI"),
+            "[Setting]\nLanguageDirectory=Define\\Language\n[Property]\nLanguage=English\n"
+            "WindowLeft=120\nWindowbottom=7\nWindowRight=-1\nWindowtop=-1\n");
+}
+
+TEST_F(GuiTest, WithoutLanguagesTheErrorBoxShowsAndNothingIsWritten) {
+  fs::remove_all(Folder() / "Define");
+  app::ViewerApp app(Exe());
+  QtViewerShell shell({});
+  std::string caption, text;
+  QMessageBox::Icon icon = QMessageBox::Critical;
+  WhenModal([&](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    caption = box->windowTitle().toStdString();
+    text = box->text().toStdString();
+    icon = box->icon();
+    box->accept();
+  });
+  EXPECT_FALSE(app.Run(shell, std::nullopt));
+  EXPECT_EQ(caption, "Error");
+  EXPECT_EQ(text, "Language Initialize Error!");
+  EXPECT_EQ(icon, QMessageBox::NoIcon);
+  EXPECT_FALSE(fs::exists(Folder() / "lorvane.INI"));
+  EXPECT_FALSE(fs::exists(Folder() / "FeliCaDLL.INI"));
+}
+
+}  // namespace
+}  // namespace lorvane::ui
