@@ -110,6 +110,12 @@ int16_t AcsReader::OpenSteps(const char* name) {
   return 0;
 }
 
+int16_t AcsReader::Reopen(const char* name) {
+  const std::string copy = name != nullptr ? name : "";  // the entries are rebuilt by Open
+  Close();
+  return Open(copy.c_str());
+}
+
 int16_t AcsReader::Close() {
   ReleaseReaders();
   Disconnect();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "pellix/felica_commands.h"
+#include "pellix/reader_choice.h"
 #include "plugin-api/felica_plugin.h"
 
 namespace lorvane::pellix {
@@ -37,9 +38,16 @@ struct BlockList {
 
 BlockList BuildBlockList(const BlockRef* refs, size_t count);
 
-class AcsReader final : public FeliCaCommands {
+class AcsReader final : public FeliCaCommands, public ReaderChoice {
  public:
   ~AcsReader() override;
+
+  // The reader selection dialog's view of the driver.
+  uint16_t EntryCount() const override { return entryCount(); }
+  const char* EntryName(uint16_t index) const override { return ReaderEntryName(index); }
+  uint16_t CurrentEntry() const override { return currentEntry(); }
+  int16_t Reopen(const char* name) override;
+  void Rescan() override { ScanReaders(); }
 
   int16_t ScanReaders();
   int16_t Open(const char* name);

@@ -5,6 +5,7 @@
 
 #include "pellix/acs_reader.h"
 #include "pellix/trace_channel.h"
+#include "plugin-api/dialog_module.h"
 #include "plugin-api/felica_plugin.h"
 #include "plugin-api/setting_request.h"
 
@@ -13,12 +14,19 @@ namespace {
 using lorvane::pellix::AcsReader;
 
 AcsReader* g_driver = nullptr;
+lorvane::plugin::DialogModule* g_dialogs = nullptr;
 
-__attribute__((constructor)) void LoadDriver() { g_driver = new (std::nothrow) AcsReader(); }
+__attribute__((constructor)) void LoadDriver() {
+  g_driver = new (std::nothrow) AcsReader();
+  g_dialogs = new (std::nothrow) lorvane::plugin::DialogModule(
+      reinterpret_cast<const void*>(&LoadDriver), lorvane::pellix::kDialogModule);
+}
 
 __attribute__((destructor)) void UnloadDriver() {
   delete g_driver;
   g_driver = nullptr;
+  delete g_dialogs;
+  g_dialogs = nullptr;
   lorvane::pellix::CloseTrace();
 }
 
@@ -80,9 +88,16 @@ FELICA_PLUGIN_EXPORT int32_t GetSetting(int32_t function, int32_t mode, IOFeliCa
     }
     return FELICA_SETTING_OK;
   }
-  // Modes 1 and 2 show the reader selection dialog, which this build does not have: the
-  // choice counts as cancelled.
-  return FELICA_SETTING_CANCELLED;
+  // Modes 1 and 2: the reader selection dialog. Without a driver, or in a process without a
+  // Qt application, it cannot be shown.
+  const auto select = reinterpret_cast<lorvane::pellix::ReaderSelectionFn>(
+      g_driver != nullptr && g_dialogs != nullptr
+          ? g_dialogs->Find(lorvane::pellix::kReaderSelectionEntry)
+          : nullptr);
+  if (select == nullptr) return FELICA_SETTING_CANCELLED;
+  const int result = select(g_driver);
+  g_driver->ResetStatusText();
+  return result == lorvane::pellix::kSelectionOk ? FELICA_SETTING_OK : FELICA_SETTING_CANCELLED;
 }
 
 FELICA_PLUGIN_EXPORT int16_t DLL_Initialize(int32_t /*ignored*/) {

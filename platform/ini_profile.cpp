@@ -219,6 +219,10 @@ void ProfileWriter::WriteStruct(std::u16string_view section, std::u16string_view
   Write(section, key, StructText(data, size));
 }
 
+void ProfileWriter::Remove(std::u16string_view section, std::u16string_view key) {
+  static_cast<IniDocument*>(document_.get())->RemoveKey(Trim(section, kSpace), Trim(key, kSpace));
+}
+
 bool ProfileWriter::Commit() {
   std::error_code ec;
   const auto folder = file_.parent_path();

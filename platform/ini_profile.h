@@ -50,6 +50,7 @@ class ProfileWriter {
   void Write(std::u16string_view section, std::u16string_view key, std::u16string_view value);
   void WriteStruct(std::u16string_view section, std::u16string_view key, const uint8_t* data,
                    size_t size);
+  void Remove(std::u16string_view section, std::u16string_view key);
   // False when the file could not be read or written.
   bool Commit();
 

@@ -20,7 +20,8 @@ bool Writable(uint16_t code) {
 
 int16_t CardImageDriver::Initialize() {
   entryName_.clear();
-  if (!chosen_ && SmartCardReaderAttached()) return FELICA_E_LIST_READERS;  // a real reader serves
+  if (source_ == ImageSource::kSample && SmartCardReaderAttached())
+    return FELICA_E_LIST_READERS;  // a real reader serves
   std::string error;
   image_ = cardimage::LoadCardImage(imagePath_, error);
   if (!image_) return FELICA_E_LIST_READERS;  // no image: no reader
@@ -28,13 +29,27 @@ int16_t CardImageDriver::Initialize() {
   return 0;
 }
 
+void CardImageDriver::WriteSettingsData(char* data) const {
+  std::memset(data, 0, FELICA_SETTING_BYTES);
+  if (source_ != ImageSource::kUser) return;
+  const std::string path = imagePath_.string();
+  std::memcpy(data, path.data(), std::min<size_t>(path.size(), FELICA_SETTING_BYTES - 1));
+}
+
 const char* CardImageDriver::ReaderName(uint32_t index) const {
   return index == 0 && !entryName_.empty() ? entryName_.c_str() : nullptr;
 }
 
-int16_t CardImageDriver::Open(const char* /*name*/) {
+// A name is the path of the image to serve (unless the environment names one); an image
+// that cannot be read is no reader.
+int16_t CardImageDriver::Open(const char* name) {
   if (open_) return FELICA_ALREADY_OPEN;
-  if (const int16_t status = Initialize(); status < 0) return status;
+  if (name != nullptr && *name != '\0' && source_ != ImageSource::kEnvironment) {
+    Choose(name);
+    if (Initialize() < 0) return FELICA_E_CONNECT;
+  } else if (const int16_t status = Initialize(); status < 0) {
+    return status;
+  }
   open_ = true;
   return 0;
 }

@@ -14,19 +14,27 @@
 
 namespace lorvane::cardimageplugin {
 
+// Where the image served comes from.
+enum class ImageSource {
+  kSample,       // the bundled sample card, served only while no smart card reader is attached
+  kEnvironment,  // LORVANE_CARD_IMAGE: wins over any other choice
+  kUser,         // chosen in the plug-in's settings, or named when the reader was opened
+};
+
 class CardImageDriver {
  public:
-  // `chosen`: the user named the image; otherwise it is the bundled sample card, which is
-  // served only while no smart card reader is attached.
-  CardImageDriver(std::filesystem::path imagePath, bool chosen)
-      : imagePath_(std::move(imagePath)), chosen_(chosen) {}
+  CardImageDriver(std::filesystem::path imagePath, ImageSource source)
+      : imagePath_(std::move(imagePath)), source_(source) {}
 
-  // The image file in use (settings data: its path, NUL-terminated, in 256 bytes).
   const std::filesystem::path& imagePath() const { return imagePath_; }
-  void SetImagePath(std::filesystem::path path) {
+  ImageSource source() const { return source_; }
+  void Choose(std::filesystem::path path) {
     imagePath_ = std::move(path);
-    chosen_ = true;
+    source_ = ImageSource::kUser;
   }
+  // The settings data: the path of an image the user chose, NUL-terminated and zero-filled
+  // to 256 bytes; all zeros for the sample or the environment's image.
+  void WriteSettingsData(char* data) const;
 
   int16_t Initialize();
   const char* ReaderName(uint32_t index) const;
@@ -47,7 +55,7 @@ class CardImageDriver {
   cardimage::CardService* Service(uint32_t serviceCode) const;
 
   std::filesystem::path imagePath_;
-  bool chosen_ = false;
+  ImageSource source_;
   std::optional<cardimage::CardImage> image_;
   std::string entryName_;
   bool open_ = false;

@@ -1,22 +1,27 @@
-// The entry points of the card-image reader plug-in. The image it serves is the file named
-// by LORVANE_CARD_IMAGE, or the path the host hands over in the settings data, or else the
-// bundled sample card beside the plug-in (served only while no smart card reader is
-// attached, so a real reader's plug-in answers the probe instead).
+// The entry points of the card-image reader plug-in. The image it serves is the one named
+// when the reader is opened (the host hands over the image chosen in the plug-in's own
+// settings), else the file named by LORVANE_CARD_IMAGE, else the bundled sample card beside
+// the plug-in (served only while no smart card reader is attached, so a real reader's
+// plug-in answers the probe instead).
 #include <dlfcn.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
+#include "plugin-api/dialog_module.h"
 #include "plugin-api/felica_plugin.h"
 #include "plugin-api/setting_request.h"
 #include "plugins/cardimage/card_image_driver.h"
+#include "plugins/cardimage/ui/image_chooser.h"
 
 namespace {
 
 using lorvane::cardimageplugin::CardImageDriver;
+using lorvane::cardimageplugin::ImageSource;
 
 CardImageDriver* g_driver = nullptr;
+lorvane::plugin::DialogModule* g_dialogs = nullptr;
 
 const char* ChosenImage() {
   const char* chosen = std::getenv("LORVANE_CARD_IMAGE");
@@ -33,12 +38,17 @@ std::filesystem::path SampleImage() {
 __attribute__((constructor)) void LoadDriver() {
   const char* chosen = ChosenImage();
   g_driver = new (std::nothrow)
-      CardImageDriver(chosen != nullptr ? chosen : SampleImage(), chosen != nullptr);
+      CardImageDriver(chosen != nullptr ? chosen : SampleImage(),
+                      chosen != nullptr ? ImageSource::kEnvironment : ImageSource::kSample);
+  g_dialogs = new (std::nothrow) lorvane::plugin::DialogModule(
+      reinterpret_cast<const void*>(&LoadDriver), lorvane::cardimageplugin::kDialogModule);
 }
 
 __attribute__((destructor)) void UnloadDriver() {
   delete g_driver;
   g_driver = nullptr;
+  delete g_dialogs;
+  g_dialogs = nullptr;
 }
 
 template <typename Result, typename Operation>
@@ -88,15 +98,19 @@ FELICA_PLUGIN_EXPORT int32_t GetSetting(int32_t function, int32_t mode, IOFeliCa
     return m == 0 || m == 3 ? FELICA_SETTING_OK : FELICA_SETTING_CANCELLED;
   }
   if (m == 0 || m == 3) {
-    std::memset(data, 0, FELICA_SETTING_BYTES);
-    const std::string path = g_driver->imagePath().string();
-    std::memcpy(data, path.data(), std::min<size_t>(path.size(), FELICA_SETTING_BYTES - 1));
+    g_driver->WriteSettingsData(data);
     return FELICA_SETTING_OK;
   }
-  // Modes 1 and 2: a path the host put into the data becomes the image served.
-  const size_t length = strnlen(data, FELICA_SETTING_BYTES);
-  if (length == 0 || length == FELICA_SETTING_BYTES) return FELICA_SETTING_CANCELLED;
-  g_driver->SetImagePath(std::string(data, length));
+  // Modes 1 and 2: the user chooses the image to serve; the host then asks for it in mode 0.
+  // In a process without Qt Widgets the chooser cannot be shown.
+  namespace plugin = lorvane::cardimageplugin;
+  const auto choose = reinterpret_cast<plugin::ChooseCardImageFn>(
+      g_dialogs != nullptr ? g_dialogs->Find(plugin::kChooseCardImageEntry) : nullptr);
+  char chosen[FELICA_SETTING_BYTES] = {0};
+  if (choose == nullptr ||
+      choose(g_driver->imagePath().c_str(), chosen, sizeof chosen) != plugin::kImageChosen)
+    return FELICA_SETTING_CANCELLED;
+  g_driver->Choose(chosen);
   return FELICA_SETTING_OK;
 }
 

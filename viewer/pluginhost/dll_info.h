@@ -34,6 +34,9 @@ struct DLLInfo {
   uint16_t FunctionNumber = 0;
   std::vector<std::optional<SettingEntry>> Settings;  // one per function, indexed from 0
   bool HasValidReader = false;
+  // The 1-based position the record had in the registry file it was read from (0: found
+  // on disk), where its stored setting data lies.
+  uint16_t SavedPosition = 0;
 };
 
 }  // namespace lorvane::pluginhost

@@ -59,6 +59,14 @@ int32_t DLLHost::DLLInfoMove(uint16_t from, uint16_t to) {
                          records_.begin() + from + 1);
     }
     records_[to] = std::move(moving);
+    // The current plug-in follows its record.
+    if (current_ == from) {
+      current_ = to;
+    } else if (from < to && current_ > from && current_ <= to) {
+      --current_;
+    } else if (from > to && current_ >= to && current_ < from) {
+      ++current_;
+    }
     modified_ = true;
     return 0;
   } catch (const std::exception&) {

@@ -1,5 +1,8 @@
 #include "viewer/pluginhost/felica_dll_host.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "platform/ini_profile.h"
 #include "platform/text_codec.h"
 
@@ -47,19 +50,22 @@ bool FeliCaDLLHost::PrepareSettings(uint16_t index) {
   return true;
 }
 
+// The stored data of a plug-in lies at the position its record had in the registry file, so
+// a plug-in keeps its own data when an entry before it has gone.
 bool FeliCaDLLHost::PrepareEntry(uint16_t index, uint16_t function, GetSettingFn getSetting) {
   DLLInfo& r = record(index);
   if (r.Settings.size() <= function) r.Settings.resize(size_t{function} + 1);
+  const size_t stored = r.SavedPosition != 0 ? r.SavedPosition : index + 1u;
   SettingEntry entry;
   entry.bytes = static_cast<uint16_t>(
-      RegistryInt(RegistryKey(index + 1u, u"IOFeliCaSettingBytes", function + 1u), 0));
+      RegistryInt(RegistryKey(stored, u"IOFeliCaSettingBytes", function + 1u), 0));
   IOFeliCaSetting local{0, nullptr};
   if (getSetting(function, 0, &local) != 0) return false;
-  if (r.InfoUnchanged && entry.bytes == local.Bytes) {
+  if (r.InfoUnchanged && r.SavedPosition != 0 && entry.bytes == local.Bytes) {
     entry.data.emplace(size_t{entry.bytes} + 2, 0);
     const auto saved = platform::GetProfileStruct(
-        kRegistrySection, RegistryKey(index + 1u, u"IOFeliCaSettingData", function + 1u),
-        entry.bytes, registryFile());
+        kRegistrySection, RegistryKey(stored, u"IOFeliCaSettingData", function + 1u), entry.bytes,
+        registryFile());
     if (saved) std::copy(saved->begin(), saved->end(), entry.data->begin());
   } else {
     entry.bytes = local.Bytes;
@@ -101,24 +107,48 @@ int32_t FeliCaDLLHost::Probe() {
   return found;
 }
 
+// Each plug-in's data goes to its present position; data stored there for a plug-in that
+// stood there before is removed, so that no plug-in is ever handed another's data.
 void FeliCaDLLHost::SaveSettings() {
   if (registryFile().empty() || acceptedVersions().empty()) return;
   platform::ProfileWriter writer(registryFile());
-  bool any = false;
   for (uint16_t i = 0; i < GetCount(); ++i) {
     const DLLInfo& r = record(i);
-    if (r.InterfaceVersion != acceptedVersions().front()) continue;
-    for (size_t m = 1; m <= r.FunctionNumber && m <= r.Settings.size(); ++m) {
-      const auto& entry = r.Settings[m - 1];
-      if (!entry || !entry->data) continue;
-      writer.Write(kRegistrySection, RegistryKey(i + 1u, u"IOFeliCaSettingBytes", m),
-                   platform::U16(std::to_string(entry->bytes)));
-      writer.WriteStruct(kRegistrySection, RegistryKey(i + 1u, u"IOFeliCaSettingData", m),
-                         entry->data->data(), entry->bytes);
-      any = true;
+    const bool written = r.InterfaceVersion == acceptedVersions().front();
+    for (size_t m = 1; m <= kMaxFunctions; ++m) {
+      const std::u16string bytesKey = RegistryKey(i + 1u, u"IOFeliCaSettingBytes", m);
+      const std::u16string dataKey = RegistryKey(i + 1u, u"IOFeliCaSettingData", m);
+      const auto* entry = m <= r.FunctionNumber && m <= r.Settings.size() && r.Settings[m - 1]
+                              ? &*r.Settings[m - 1]
+                              : nullptr;
+      if (written && entry != nullptr && entry->data) {
+        writer.Write(kRegistrySection, bytesKey, platform::U16(std::to_string(entry->bytes)));
+        writer.WriteStruct(kRegistrySection, dataKey, entry->data->data(), entry->bytes);
+      } else if (r.SavedPosition != i + 1u) {
+        writer.Remove(kRegistrySection, bytesKey);
+        writer.Remove(kRegistrySection, dataKey);
+      }
     }
   }
-  if (any) writer.Commit();
+  writer.Commit();
+}
+
+std::optional<std::u16string> FeliCaDLLHost::StoredReaderName() const {
+  const int32_t current = GetCurrent();
+  if (current < 0 || current >= GetCount()) return std::nullopt;
+  const DLLInfo& r = record(static_cast<uint16_t>(current));
+  if (r.Settings.empty() || !r.Settings[0] || !r.Settings[0]->data) return std::nullopt;
+  const SettingEntry& entry = *r.Settings[0];
+  const auto* bytes = entry.data->data();
+  const size_t length = strnlen(reinterpret_cast<const char*>(bytes), entry.bytes);
+  if (length == 0 || length == entry.bytes) return std::nullopt;  // empty, or not terminated
+  const std::string text(reinterpret_cast<const char*>(bytes), length);
+  const bool printable = std::all_of(text.begin(), text.end(), [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 0x20 && u != 0x7F;
+  });
+  if (!printable || !platform::IsValidUtf8(text)) return std::nullopt;
+  return platform::U16(text);
 }
 
 int32_t FeliCaDLLHost::OpenSettings(bool flag, uint16_t index, uint16_t function) {

@@ -27,6 +27,9 @@ class FeliCaDLLHost : public DLLHost {
   // Tries every plug-in's functions for a reader; 1 when one answered.
   int32_t Probe();
   void SaveSettings();
+  // The reader the current plug-in's own settings chose: the text its first setting entry
+  // holds, when that is a non-empty, terminated, printable text.
+  std::optional<std::u16string> StoredReaderName() const;
 
  private:
   // Creates the setting entry of one function from the plug-in (and, when the plug-in's
@@ -34,11 +37,12 @@ class FeliCaDLLHost : public DLLHost {
   bool PrepareEntry(uint16_t index, uint16_t function, GetSettingFn getSetting);
 };
 
-// The reader a card definition reads through: the host's current plug-in.
+// The reader a card definition reads through: the host's current plug-in, opened on the
+// reader its own settings chose.
 class HostCardReader final : public carddef::CardReader {
  public:
-  explicit HostCardReader(DLLHost& host) : host_(host) {}
-  int32_t ReaderOpen() override { return host_.ReaderOpen(std::nullopt); }
+  explicit HostCardReader(FeliCaDLLHost& host) : host_(host) {}
+  int32_t ReaderOpen() override { return host_.ReaderOpen(host_.StoredReaderName()); }
   int32_t ReaderClose() override { return host_.ReaderClose(); }
   int32_t ReaderREQC(uint32_t systemCode) override {
     return host_.ReaderREQC(static_cast<int32_t>(systemCode));
@@ -51,7 +55,7 @@ class HostCardReader final : public carddef::CardReader {
   }
 
  private:
-  DLLHost& host_;
+  FeliCaDLLHost& host_;
 };
 
 }  // namespace lorvane::pluginhost

@@ -131,7 +131,9 @@ int32_t DLLHost::OpenSettings(bool flag, uint16_t index, uint16_t function) {
     exchangeData_.assign(size_t{exchange_->Bytes} + 2, 0);
     exchange_->Data = exchangeData_.data();
   }
-  getSetting(function, mode, exchange_.get());
+  // A choice made in the plug-in's own settings is asked for before the plug-in goes, so
+  // the setting data keeps it.
+  if (getSetting(function, mode, exchange_.get()) == 0) getSetting(function, 0, exchange_.get());
   Unload(index);
   return 0;
 }

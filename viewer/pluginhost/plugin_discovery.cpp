@@ -107,12 +107,22 @@ std::vector<std::u16string> DLLHost::SearchFolders() const {
   return folders;
 }
 
+// Each plug-in keeps its setting data through the rebuild, whatever its new position.
 int32_t DLLHost::RebuildRegistry(bool fromFile) {
+  std::vector<std::pair<std::u16string, std::vector<std::optional<SettingEntry>>>> previous;
+  for (uint16_t i = 0; i < count_; ++i)
+    previous.emplace_back(records_[i].Name, std::move(records_[i].Settings));
   DLLInfoReset();
   if (fromFile) ReadSavedRegistry();
   ReidentifySaved();
   RemoveUnloaded();
   ScanForNew();
+  for (uint16_t i = 0; i < count_; ++i) {
+    for (auto& [name, settings] : previous) {
+      if (!settings.empty() && platform::EqualsIgnoreAsciiCase(name, records_[i].Name))
+        records_[i].Settings = std::move(settings);
+    }
+  }
   WriteRegistry(false);
   return 1;
 }
@@ -130,6 +140,7 @@ void DLLHost::ReadSavedRegistry() {
     record.LatestDate = RegistryString(RegistryKey(n, u"LatestDate"), kTextChars);
     record.FunctionNumber =
         static_cast<uint16_t>(RegistryInt(RegistryKey(n, u"FunctionNumber"), 0));
+    record.SavedPosition = static_cast<uint16_t>(n);
     DLLInfoSetAtGrow(static_cast<uint16_t>(n - 1), std::move(record));
   }
 }

@@ -3,10 +3,15 @@
 
 #include <QPushButton>
 
+#include "platform/qt/dialog_template.h"
 #include "viewer/ui/artwork.h"
-#include "viewer/ui/dialog_template.h"
 
 namespace lorvane::ui {
+
+using platform::DialogUnits;
+using platform::DluRect;
+using platform::TemplateFace;
+using platform::TemplateFont;
 namespace {
 
 // The template, in dialog units.

@@ -8,14 +8,20 @@
 #include <QSignalBlocker>
 #include <string>
 
+#include "platform/qt/dialog_template.h"
 #include "platform/text_codec.h"
 #include "viewer/app/popup_menu.h"
 #include "viewer/ui/about_dialog.h"
 #include "viewer/ui/artwork.h"
-#include "viewer/ui/dialog_template.h"
+#include "viewer/ui/plugin_settings_dialog.h"
 #include "viewer/ui/qt_host_ui.h"
 
 namespace lorvane::ui {
+
+using platform::DialogUnits;
+using platform::DluRect;
+using platform::TemplateFace;
+using platform::TemplateFont;
 namespace {
 
 using app::Control;
@@ -283,6 +289,9 @@ void MainDialog::ShowPopupMenu(const QPoint& at) {
 void MainDialog::CarryOut(int command) {
   if (command >= app::kLanguageCommandFirst && command <= app::kLanguageCommandLast) {
     ChooseLanguage(static_cast<uint16_t>(command - app::kLanguageCommandFirst));
+  } else if (command == app::kPluginSettingsCommand) {
+    PluginSettingsDialog settings(model_->host(), hostUi_, this);
+    settings.exec();
   } else if (command == app::kPluginFolderCommand) {
     model_->host().ChangeFolder(std::nullopt);
   } else if (command == app::kAboutCommand) {

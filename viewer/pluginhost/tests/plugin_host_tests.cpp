@@ -218,6 +218,107 @@ TEST_F(HostTest, AboutBoxShowsThePluginTexts) {
             "プラグイン情報|Test plug-in alpha\nVer 1.00\nCopyright test\nDate:2026/01/01");
 }
 
+std::string EntryText(const DLLHost& host, uint16_t index) {
+  return reinterpret_cast<const char*>(host.record(index).Settings.at(0)->data->data());
+}
+
+TEST_F(HostTest, SettingDataStaysWithItsPluginWhenAnotherVanishes) {
+  Install("alpha");
+  Install("bravo");
+  Install("charlie");
+  StartHost().reset();
+  std::filesystem::remove(Bin() / "bravo.so");
+  {
+    auto host = StartHost();
+    ASSERT_EQ(Names(*host), (Strings{"alpha.so", "charlie.so"}));
+    EXPECT_EQ(EntryText(*host, 1), "charlie");  // its own data, not bravo's
+  }
+  // Written at its new position.
+  auto host = StartHost();
+  EXPECT_TRUE(host->record(1).InfoUnchanged);
+  EXPECT_EQ(EntryText(*host, 1), "charlie");
+}
+
+TEST_F(HostTest, SettingDataFollowsItsPluginThroughAFolderChange) {
+  Install("alpha");
+  Install("bravo");
+  {
+    auto host = StartHost();
+    setenv("TEST_PLUGIN_CHOICE", "chosen for alpha", 1);
+    host->OpenSettings(false, 0, 0);
+    unsetenv("TEST_PLUGIN_CHOICE");
+    Install("charlie", "", dir_.path() / "more");
+    ui_.folderAnswer = U16((dir_.path() / "more").string());
+    host->ChangeFolder(std::nullopt);
+    ASSERT_EQ(Names(*host), (Strings{"charlie.so", "alpha.so", "bravo.so"}));
+    EXPECT_EQ(EntryText(*host, 1), "chosen for alpha");
+  }
+  // charlie now stands where alpha's data was stored: it must not be handed it.
+  auto host = StartHost();
+  ASSERT_EQ(Names(*host), (Strings{"charlie.so", "alpha.so", "bravo.so"}));
+  EXPECT_EQ(EntryText(*host, 0), "charlie");
+  EXPECT_EQ(EntryText(*host, 1), "chosen for alpha");
+  EXPECT_EQ(EntryText(*host, 2), "bravo");
+}
+
+TEST_F(HostTest, AChoiceInAPluginsOwnSettingsIsKeptAndUsedForReads) {
+  Install("alpha");
+  auto host = StartHost();
+  ASSERT_EQ(host->GetCurrent(), 0);
+  setenv("TEST_PLUGIN_CHOICE", "cancel", 1);
+  EXPECT_EQ(host->OpenSettings(false, 0, 0), 0);
+  EXPECT_EQ(EntryText(*host, 0), "alpha");  // cancelled: as it was
+  setenv("TEST_PLUGIN_CHOICE", "\"Group\"\"Second reader\"", 1);
+  Calls();
+  EXPECT_EQ(host->OpenSettings(false, 0, 0), 0);
+  unsetenv("TEST_PLUGIN_CHOICE");
+  EXPECT_EQ(Calls(), (Strings{"alpha load", "alpha GetSetting 0 2", "alpha GetSetting 0 0",
+                              "alpha unload"}));
+  EXPECT_EQ(EntryText(*host, 0), "\"Group\"\"Second reader\"");
+  HostCardReader reader(*host);
+  reader.ReaderOpen();
+  EXPECT_EQ(Calls(), (Strings{"alpha load", "alpha DLL_Initialize",
+                              "alpha DLL_Open \"Group\"\"Second reader\""}));
+  host.reset();
+  // After a restart the reads still go to the chosen reader.
+  host = StartHost();
+  Calls();
+  HostCardReader again(*host);
+  again.ReaderOpen();
+  EXPECT_EQ(Calls().back(), "alpha DLL_Open \"Group\"\"Second reader\"");
+}
+
+TEST_F(HostTest, StoredReaderNamesThatAreNoTextAreNotPassedOn) {
+  Install("alpha");
+  auto host = StartHost();
+  auto& data = *host->record(0).Settings[0]->data;
+  std::fill(data.begin(), data.end(), 0);
+  EXPECT_EQ(host->StoredReaderName(), std::nullopt);  // empty
+  data[0] = 'a';
+  data[1] = '\n';
+  EXPECT_EQ(host->StoredReaderName(), std::nullopt);  // a control character
+  std::fill(data.begin(), data.begin() + FELICA_SETTING_BYTES, 'x');
+  EXPECT_EQ(host->StoredReaderName(), std::nullopt);  // not terminated within its bytes
+  data[3] = 0;
+  EXPECT_EQ(host->StoredReaderName(), u"xxx");
+}
+
+TEST_F(HostTest, TheCurrentPluginFollowsItsEntryWhenEntriesMove) {
+  Install("deaf");
+  Install("echo");
+  Install("alpha", "zulu.so");
+  auto host = StartHost();
+  ASSERT_EQ(Names(*host), (Strings{"deaf.so", "echo.so", "zulu.so"}));
+  ASSERT_EQ(host->GetCurrent(), 2);  // the only one with a reader
+  host->DLLInfoMove(2, 0);           // zulu, deaf, echo
+  EXPECT_EQ(host->GetCurrent(), 0);
+  host->DLLInfoMove(1, 2);  // zulu, echo, deaf
+  EXPECT_EQ(host->GetCurrent(), 0);
+  host->DLLInfoMove(2, 0);  // deaf, zulu, echo
+  EXPECT_EQ(host->GetCurrent(), 1);
+  EXPECT_EQ(U8(host->GetName(1)), "zulu.so");
+}
+
 TEST(DLLHostRegistry, GrowthAndMoves) {
   RecordingUi ui;
   DLLHost host(ui, "/nonexistent");

@@ -2,7 +2,6 @@
 #include "viewer/ui/tests/gui_fixture.h"
 
 #include <QApplication>
-#include <QTimer>
 
 #include "platform/text_codec.h"
 #include "testing/support/program_runner.h"
@@ -40,19 +39,6 @@ void GuiTest::AddLanguage(const std::vector<std::pair<std::string, std::string>>
   dir_.Write("Define/Language/Test/Language.ini",
              "[Information]\nApplication=lorvane\nName=Test\n[String]\nSTRING006=Nothing\n");
   for (const auto& [name, contents] : files) dir_.Write("Define/Language/Test/" + name, contents);
-}
-
-void WhenModal(std::function<void(QWidget*)> action, QWidget* besides) {
-  auto* timer = new QTimer;
-  timer->setInterval(10);
-  QObject::connect(timer, &QTimer::timeout, [timer, action, besides]() {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr || modal == besides || !modal->isVisible()) return;
-    timer->stop();
-    timer->deleteLater();
-    action(modal);
-  });
-  timer->start();
 }
 
 std::vector<std::string> ReadLines(const std::vector<std::string>& args) {

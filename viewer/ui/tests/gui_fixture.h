@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "testing/support/modal_windows.h"
 #include "testing/support/temp_dir.h"
 #include "viewer/app/viewer_app.h"
 #include "viewer/ui/main_dialog.h"
@@ -49,8 +50,7 @@ class GuiTest : public ::testing::Test {
   RecordingHostUi hostUi_;
 };
 
-// Runs `action` on the next modal window that is not `besides`, as soon as it shows.
-void WhenModal(std::function<void(QWidget*)> action, QWidget* besides = nullptr);
+using lorvane::testing::WhenModal;
 
 // The lines `lorvane --read` prints for the arguments.
 std::vector<std::string> ReadLines(const std::vector<std::string>& args);

@@ -7,14 +7,16 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "platform/qt/dialog_template.h"
 #include "platform/text_codec.h"
 #include "viewer/app/popup_menu.h"
 #include "viewer/ui/about_dialog.h"
-#include "viewer/ui/dialog_template.h"
 #include "viewer/ui/qt_plugin_menu.h"
 #include "viewer/ui/tests/gui_fixture.h"
 
 namespace lorvane::ui {
+
+using platform::DialogUnits;
 namespace {
 
 namespace fs = std::filesystem;

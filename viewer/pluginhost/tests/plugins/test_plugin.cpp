@@ -98,10 +98,18 @@ FELICA_PLUGIN_EXPORT int32_t GetSetting(int32_t function, int32_t mode, IOFeliCa
   if (setting->Bytes != FELICA_SETTING_BYTES) return -5;
   if (mode == 0 || mode == 3) {
     std::memcpy(setting->Data, g_setting, FELICA_SETTING_BYTES);
-  } else {
-    std::memcpy(g_setting, setting->Data, FELICA_SETTING_BYTES);  // the host's data, taken over
-    g_setting[FELICA_SETTING_BYTES - 1] = 0;
+    return 0;
   }
+  // The "dialog" of modes 1 and 2: TEST_PLUGIN_CHOICE is what the user picks ("cancel":
+  // nothing); without it the host's data is taken over.
+  if (const char* choice = std::getenv("TEST_PLUGIN_CHOICE")) {
+    if (std::strcmp(choice, "cancel") == 0) return 1;
+    std::memset(g_setting, 0, FELICA_SETTING_BYTES);
+    std::strncpy(reinterpret_cast<char*>(g_setting), choice, FELICA_SETTING_BYTES - 1);
+    return 0;
+  }
+  std::memcpy(g_setting, setting->Data, FELICA_SETTING_BYTES);
+  g_setting[FELICA_SETTING_BYTES - 1] = 0;
   return 0;
 }
 #endif

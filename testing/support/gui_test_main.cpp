@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The window tests run offscreen: no display is needed.
+// Tests of Qt dialogs run offscreen, inside one application: no display is needed.
 #include <gtest/gtest.h>
 
 #include <QApplication>

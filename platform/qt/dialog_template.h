@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
 // Dialog templates on Qt: the template fonts mapped to fonts of this system, and rectangles
-// given in dialog units converted to pixels with a font's base units, as the dialog manager
-// of the original platform does.
+// given in dialog units converted to pixels with a font's base units (x · average character
+// width / 4, y · line height / 8), so every dialog is laid out from its template.
 #pragma once
 
 #include <QFont>
 #include <QRect>
 #include <QSize>
 
-namespace lorvane::ui {
+namespace lorvane::platform {
 
 enum class TemplateFace {
   kGothic,    // "ＭＳ ゴシック": fixed pitch, Japanese
@@ -45,4 +45,4 @@ class DialogUnits {
   int baseY_;
 };
 
-}  // namespace lorvane::ui
+}  // namespace lorvane::platform

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "viewer/ui/dialog_template.h"
+#include "platform/qt/dialog_template.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QStringList>
 
-namespace lorvane::ui {
+namespace lorvane::platform {
 namespace {
 
 // a · b / c rounded to the nearest integer, halves away from zero.
@@ -66,4 +66,4 @@ QSize DialogUnits::ToPixels(int width, int height) const {
   return QSize(MulDiv(width, baseX_, 4), MulDiv(height, baseY_, 8));
 }
 
-}  // namespace lorvane::ui
+}  // namespace lorvane::platform
