@@ -1,5 +1,7 @@
 #include "cardimage/card_image.h"
 
+#include "platform/file_io.h"
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -15,7 +17,7 @@ int HexValue(char c) {
   return -1;
 }
 
-constexpr size_t kMaxImageBytes = 16 * 1024 * 1024;
+constexpr size_t kMaxImageBytes = platform::kMaxFileBytes;
 
 }  // namespace
 
@@ -65,20 +67,12 @@ std::optional<std::vector<uint8_t>> ParseHexBytes(std::string_view text) {
 }
 
 std::optional<CardImage> LoadCardImage(const std::filesystem::path& file, std::string& error) {
-  std::ifstream in(file, std::ios::binary);
-  std::error_code ec;
-  if (!in || std::filesystem::is_directory(file, ec)) {
-    error = file.string() + ": cannot be opened";
+  platform::FileRead read = platform::ReadRegularFile(file, kMaxImageBytes);
+  if (!read.bytes) {
+    error = file.string() + ": cannot be read: " + read.reason;
     return std::nullopt;
   }
-  const auto size = std::filesystem::file_size(file, ec);
-  if (ec || size > kMaxImageBytes) {
-    error = file.string() + (ec ? ": cannot be read" : ": too large for a card image");
-    return std::nullopt;
-  }
-  std::string text(static_cast<size_t>(size), '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<size_t>(in.gcount()));
+  const std::string& text = *read.bytes;
   std::string place;
   const bool flipper = text.rfind("Filetype: Flipper NFC device", 0) == 0;
   auto image = flipper ? ParseFlipperDump(text, place) : ParseCardImageJson(text, place);

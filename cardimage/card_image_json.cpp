@@ -8,6 +8,8 @@
 namespace lorvane::cardimage {
 namespace {
 
+constexpr size_t kMaxJsonDepth = 64;
+
 using nlohmann::json;
 using ojson = nlohmann::ordered_json;
 
@@ -117,9 +119,38 @@ std::string HexCode(uint16_t code) {
   return Hex(bytes, 2);
 }
 
+// Whether arrays and objects nest deeper than `limit` anywhere in the text (brackets inside
+// strings do not count).
+bool NestsDeeperThan(std::string_view text, size_t limit) {
+  size_t depth = 0;
+  bool inString = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (inString) {
+      if (c == '\\') {
+        ++i;
+      } else if (c == '"') {
+        inString = false;
+      }
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > limit) return true;
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 std::optional<CardImage> ParseCardImageJson(std::string_view text, std::string& error) {
+  // A card image nests four levels; anything far deeper is refused before it is parsed.
+  if (NestsDeeperThan(text, kMaxJsonDepth)) {
+    error = "nested deeper than " + std::to_string(kMaxJsonDepth) + " levels";
+    return std::nullopt;
+  }
   json document;
   try {
     document = json::parse(text);
@@ -131,6 +162,9 @@ std::optional<CardImage> ParseCardImageJson(std::string_view text, std::string& 
     return std::nullopt;
   } catch (const json::exception&) {
     error = "not valid JSON (a number out of range)";
+    return std::nullopt;
+  } catch (const std::exception&) {
+    error = "too large to read";
     return std::nullopt;
   }
   JsonReader r;

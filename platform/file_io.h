@@ -1,4 +1,8 @@
-// Whole-file reads and crash-safe whole-file replacement.
+// SPDX-License-Identifier: MIT
+// Reading and saving whole files the way every file of the program is read and saved: never
+// blocking, never following a FIFO or reading a device or folder, bounded in size, with every
+// failure a reason rather than an exception; saves are atomic, through symbolic links, and
+// serialised between processes by an advisory lock.
 #pragma once
 
 #include <filesystem>
@@ -7,12 +11,51 @@
 
 namespace lorvane::platform {
 
-// The file's bytes, or nullopt when it cannot be opened or read.
+// No file the program reads may be larger (card images, INI files).
+inline constexpr size_t kMaxFileBytes = 16 * 1024 * 1024;
+
+struct FileRead {
+  std::optional<std::string> bytes;
+  bool missing = false;  // there is no such file (or folder on the way to it)
+  std::string reason;    // why there are no bytes, when the file exists
+};
+
+// Reads a regular file whole. The file is opened without blocking and checked with fstat
+// before anything is read: a FIFO, device, socket or folder is refused, and so is a file
+// larger than `limit`.
+FileRead ReadRegularFile(const std::filesystem::path& path, size_t limit = kMaxFileBytes);
+
+// The file's bytes, or nullopt when it is missing or cannot be read (see ReadRegularFile).
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& path);
 
-// Writes the bytes to a temporary file in the same folder, flushes it to disk and renames it
-// over `path`, so a crash leaves either the old or the new file. An existing file keeps its
-// permission bits. Returns false (and leaves `path` untouched) on any failure.
-bool ReplaceFileAtomically(const std::filesystem::path& path, const std::string& bytes);
+// Whether the path names a regular file that can be opened for reading, checked without
+// blocking; `reason` says why not.
+bool IsReadableRegularFile(const std::filesystem::path& path, std::string& reason);
+
+// Replaces the file's contents. A symbolic link is followed to the file it names. The bytes
+// go to a temporary file in the same folder, which is flushed, renamed over the file, and
+// the folder flushed, so a crash leaves the old or the new file and never a mix; where the
+// folder is not writable but the file is, the file is rewritten in place. Temporary files
+// left by a writer that was killed are removed. The file keeps its permission bits. Returns
+// an empty text on success, else the reason.
+std::string SaveFile(const std::filesystem::path& path, const std::string& bytes);
+
+// An advisory lock on a file for one read-modify-write, so that two processes saving the
+// same file never lose each other's changes. Waits at most a few seconds for another holder.
+class FileLock {
+ public:
+  explicit FileLock(const std::filesystem::path& path);
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+  bool locked() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+// The file a path names once symbolic links are followed (the path itself when it is none).
+std::filesystem::path FollowLinks(const std::filesystem::path& path);
 
 }  // namespace lorvane::platform

@@ -1,16 +1,20 @@
+// SPDX-License-Identifier: MIT
 #include "platform/ini_document.h"
+
+#include <algorithm>
 
 #include "platform/text_codec.h"
 
 namespace lorvane::platform {
 namespace {
 
-std::u16string StripOuterQuotes(std::u16string_view value) {
-  if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
-      value.back() == value.front()) {
-    value = value.substr(1, value.size() - 2);
-  }
-  return std::u16string(value);
+// A text as one line can hold it: CR, LF and NUL become blanks.
+std::u16string OneLine(std::u16string_view text) {
+  std::u16string line(text);
+  std::replace_if(
+      line.begin(), line.end(), [](char16_t c) { return c == u'\r' || c == u'\n' || c == 0; },
+      u' ');
+  return line;
 }
 
 // Splits encoded bytes into lines; `unit` is 1 for 8-bit encodings and 2 for UTF-16LE.
@@ -40,6 +44,25 @@ void SplitLines(std::string_view bytes, size_t unit, AddLine add) {
 
 }  // namespace
 
+std::u16string StripOuterQuotes(std::u16string_view value) {
+  if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+      value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return std::u16string(value);
+}
+
+// The index refers into the lines, so a copy is indexed anew.
+IniDocument& IniDocument::operator=(const IniDocument& other) {
+  if (this == &other) return *this;
+  encoding_ = other.encoding_;
+  lines_ = other.lines_;
+  lineEnd_ = other.lineEnd_;
+  oddByte_ = other.oddByte_;
+  BuildIndex();
+  return *this;
+}
+
 IniDocument IniDocument::Parse(std::string_view bytes) {
   IniDocument doc;
   if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE") {
@@ -59,24 +82,26 @@ IniDocument IniDocument::Parse(std::string_view bytes) {
     Line line;
     line.raw.assign(raw);
     line.eol.assign(eol);
+    if (doc.lineEnd_.empty()) doc.lineEnd_.assign(eol);
     switch (doc.encoding_) {
       case IniEncoding::kUtf16Le:
-        line.text = Utf16LeBytesToText(raw);
+        Classify(line, Utf16LeBytesToText(raw));
         break;
       case IniEncoding::kCp932:
-        line.text = Cp932ToUtf16(raw);
+        Classify(line, Cp932ToUtf16(raw));
         break;
       default:
-        line.text = Utf8ToUtf16Lossy(raw);
+        Classify(line, Utf8ToUtf16Lossy(raw));
     }
-    Classify(line);
     doc.lines_.push_back(std::move(line));
   });
+  if (doc.lineEnd_.empty()) doc.lineEnd_ = doc.Encode(u"\r\n");
+  doc.BuildIndex();
   return doc;
 }
 
-void IniDocument::Classify(Line& line) {
-  const std::u16string_view text = Trim(line.text, kIniBlanks);
+void IniDocument::Classify(Line& line, std::u16string_view whole) {
+  const std::u16string_view text = Trim(whole, kIniBlanks);
   if (text.empty()) return;
   if (text.front() == u';') {
     line.kind = Kind::kComment;
@@ -92,34 +117,66 @@ void IniDocument::Classify(Line& line) {
   }
 }
 
-std::optional<IniDocument::SectionRange> IniDocument::FindSection(
-    std::u16string_view section) const {
-  for (size_t i = 0; i < lines_.size(); ++i) {
-    if (lines_[i].kind != Kind::kSection || !EqualsIgnoreAsciiCase(lines_[i].name, section)) {
-      continue;
-    }
-    size_t end = i + 1;
-    while (end < lines_.size() && lines_[end].kind != Kind::kSection) ++end;
-    return SectionRange{i, end};
+// FNV-1a over the code units, letters folded to lower case.
+size_t IniDocument::NameHash::operator()(std::u16string_view name) const {
+  uint64_t hash = 14695981039346656037ull;
+  for (char16_t c : name) {
+    hash ^= AsciiToLower(c);
+    hash *= 1099511628211ull;
   }
-  return std::nullopt;
+  return static_cast<size_t>(hash);
 }
 
-std::optional<size_t> IniDocument::FindKey(const SectionRange& range,
-                                           std::u16string_view key) const {
-  for (size_t i = range.header + 1; i < range.end; ++i) {
-    if (lines_[i].kind == Kind::kKey && EqualsIgnoreAsciiCase(lines_[i].name, key)) return i;
+bool IniDocument::NameEqual::operator()(std::u16string_view a, std::u16string_view b) const {
+  return EqualsIgnoreAsciiCase(a, b);
+}
+
+// The keys of one section: every key line up to the next section header, the first of each
+// name indexed.
+void IniDocument::IndexSection(Section& section) {
+  section.keys.clear();
+  section.lastKey = section.header;
+  for (auto it = std::next(section.header); it != lines_.end() && it->kind != Kind::kSection;
+       ++it) {
+    if (it->kind != Kind::kKey) continue;
+    section.keys.try_emplace(it->name, it);
+    section.lastKey = it;
   }
-  return std::nullopt;
+}
+
+// Only the first section of a name is indexed: lookups and writes never reach a later one.
+void IniDocument::BuildIndex() {
+  sections_.clear();
+  Section* current = nullptr;
+  for (auto it = lines_.begin(); it != lines_.end(); ++it) {
+    if (it->kind == Kind::kSection) {
+      const auto [entry, added] = sections_.try_emplace(it->name);
+      current = added ? &entry->second : nullptr;
+      if (current != nullptr) current->header = current->lastKey = it;
+    } else if (it->kind == Kind::kKey && current != nullptr) {
+      current->keys.try_emplace(it->name, it);
+      current->lastKey = it;
+    }
+  }
+}
+
+const IniDocument::Section* IniDocument::FindSection(std::u16string_view name) const {
+  const auto it = sections_.find(name);
+  return it == sections_.end() ? nullptr : &it->second;
+}
+
+IniDocument::Section* IniDocument::FindSection(std::u16string_view name) {
+  const auto it = sections_.find(name);
+  return it == sections_.end() ? nullptr : &it->second;
 }
 
 std::optional<std::u16string> IniDocument::Find(std::u16string_view section,
                                                 std::u16string_view key) const {
-  const auto range = FindSection(section);
-  if (!range) return std::nullopt;
-  const auto index = FindKey(*range, key);
-  if (!index) return std::nullopt;
-  return StripOuterQuotes(lines_[*index].value);
+  const Section* s = FindSection(section);
+  if (s == nullptr) return std::nullopt;
+  const auto it = s->keys.find(key);
+  if (it == s->keys.end()) return std::nullopt;
+  return StripOuterQuotes(it->second->value);
 }
 
 std::string IniDocument::Encode(std::u16string_view text) const {
@@ -133,70 +190,67 @@ std::string IniDocument::Encode(std::u16string_view text) const {
   }
 }
 
-std::string IniDocument::LineEnd() const {
-  for (const Line& line : lines_) {
-    if (!line.eol.empty()) return line.eol;
-  }
-  return Encode(u"\r\n");
-}
-
-IniDocument::Line IniDocument::MakeLine(std::u16string text) const {
+IniDocument::Line IniDocument::MakeLine(std::u16string_view text) const {
   Line line;
   line.raw = Encode(text);
-  line.eol = LineEnd();
-  line.text = std::move(text);
-  Classify(line);
+  line.eol = lineEnd_;
+  Classify(line, text);
   return line;
 }
 
-void IniDocument::EnsureLineEnd(size_t index) {
-  if (index < lines_.size() && lines_[index].eol.empty()) lines_[index].eol = LineEnd();
+void IniDocument::EnsureLineEnd(LineIt line) {
+  if (line != lines_.end() && line->eol.empty()) line->eol = lineEnd_;
 }
 
-void IniDocument::Set(std::u16string_view section, std::u16string_view key,
+void IniDocument::Set(std::u16string_view sectionName, std::u16string_view keyName,
                       std::u16string_view value) {
-  const auto range = FindSection(section);
-  if (!range) {
-    if (!lines_.empty()) EnsureLineEnd(lines_.size() - 1);
-    lines_.push_back(MakeLine(u"[" + std::u16string(section) + u"]"));
-    lines_.push_back(MakeLine(std::u16string(key) + u"=" + std::u16string(value)));
+  const std::u16string section = OneLine(sectionName);
+  const std::u16string key = OneLine(keyName);
+  const std::u16string text = OneLine(value);
+  Section* s = FindSection(section);
+  if (s == nullptr) {
+    if (!lines_.empty()) EnsureLineEnd(std::prev(lines_.end()));
+    const LineIt header = lines_.insert(lines_.end(), MakeLine(u"[" + section + u"]"));
+    lines_.push_back(MakeLine(key + u"=" + text));
+    // A name with "]" in it heads a section of another name, which may exist already.
+    if (FindSection(header->name) != nullptr) return BuildIndex();
+    Section& added = sections_[header->name];
+    added.header = header;
+    IndexSection(added);
     return;
   }
-  if (const auto index = FindKey(*range, key)) {
-    Line& line = lines_[*index];
-    const std::string eol = line.eol.empty() ? LineEnd() : line.eol;
-    line = MakeLine(line.name + u"=" + std::u16string(value));
+  if (const auto found = s->keys.find(std::u16string_view(key)); found != s->keys.end()) {
+    Line& line = *found->second;
+    const std::string eol = line.eol.empty() ? lineEnd_ : line.eol;
+    line = MakeLine(line.name + u"=" + text);
     line.eol = eol;
     return;
   }
-  size_t after = range->header;
-  for (size_t i = range->header + 1; i < range->end; ++i) {
-    if (lines_[i].kind == Kind::kKey) after = i;
-  }
-  EnsureLineEnd(after);
-  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(after) + 1,
-                MakeLine(std::u16string(key) + u"=" + std::u16string(value)));
+  EnsureLineEnd(s->lastKey);
+  const LineIt line = lines_.insert(std::next(s->lastKey), MakeLine(key + u"=" + text));
+  if (line->kind != Kind::kKey) return BuildIndex();  // a key name that makes another kind
+  s->keys.try_emplace(line->name, line);
+  s->lastKey = line;
 }
 
 void IniDocument::RemoveKey(std::u16string_view section, std::u16string_view key) {
-  const auto range = FindSection(section);
-  if (!range) return;
-  if (const auto index = FindKey(*range, key)) {
-    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*index));
-  }
+  Section* s = FindSection(section);
+  if (s == nullptr) return;
+  const auto found = s->keys.find(std::u16string_view(key));
+  if (found == s->keys.end()) return;
+  lines_.erase(found->second);
+  IndexSection(*s);  // a later line of the same name, if any, is now the first
 }
 
 void IniDocument::RemoveSection(std::u16string_view section) {
-  const auto range = FindSection(section);
-  if (!range) return;
-  std::vector<Line> kept;
-  kept.reserve(lines_.size());
-  for (size_t i = 0; i < lines_.size(); ++i) {
-    const bool inSection = i >= range->header && i < range->end;
-    const bool drop = inSection && (i == range->header || lines_[i].kind == Kind::kKey);
-    if (!drop) kept.push_back(std::move(lines_[i]));
+  const Section* s = FindSection(section);
+  if (s == nullptr) return;
+  auto it = s->header;
+  it = lines_.erase(it);
+  while (it != lines_.end() && it->kind != Kind::kSection) {
+    it = it->kind == Kind::kKey ? lines_.erase(it) : std::next(it);
   }
-  lines_ = std::move(kept);
+  BuildIndex();
 }
 
 std::string IniDocument::Serialize() const {

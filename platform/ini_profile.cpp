@@ -4,8 +4,10 @@
 
 #include <list>
 #include <memory>
+#include <utility>
 
 #include "platform/file_io.h"
+#include "platform/file_problems.h"
 #include "platform/ini_document.h"
 #include "platform/text_codec.h"
 
@@ -41,10 +43,23 @@ std::list<CachedFile>& Cache() {
   return cache;
 }
 
+// The file's bytes; a file that exists but cannot be read is reported.
+std::optional<std::string> ReadIniFile(const std::filesystem::path& file, bool& unreadable) {
+  FileRead read = ReadRegularFile(file);
+  unreadable = !read.bytes && !read.missing;
+  if (unreadable) ReportFileProblem(file, "cannot be read: " + read.reason);
+  return std::move(read.bytes);
+}
+
 // The parsed file, or null when it does not exist or cannot be read.
 std::shared_ptr<const IniDocument> LoadDocument(const std::filesystem::path& file) {
   const auto stamp = StampOf(file);
-  if (!stamp) return nullptr;
+  bool unreadable = false;
+  if (!stamp) {
+    std::error_code ec;
+    if (std::filesystem::exists(file, ec)) ReadIniFile(file, unreadable);  // not a regular file
+    return nullptr;
+  }
   auto& cache = Cache();
   for (auto it = cache.begin(); it != cache.end(); ++it) {
     if (it->path != file) continue;
@@ -55,7 +70,7 @@ std::shared_ptr<const IniDocument> LoadDocument(const std::filesystem::path& fil
     cache.erase(it);
     break;
   }
-  const auto bytes = ReadFileBytes(file);
+  const auto bytes = ReadIniFile(file, unreadable);
   if (!bytes) return nullptr;
   auto document = std::make_shared<const IniDocument>(IniDocument::Parse(*bytes));
   cache.push_front(CachedFile{file, *stamp, document});
@@ -67,11 +82,15 @@ void Forget(const std::filesystem::path& file) {
   Cache().remove_if([&](const CachedFile& entry) { return entry.path == file; });
 }
 
+std::optional<std::u16string> FindIn(const IniDocument* document, std::u16string_view section,
+                                     std::u16string_view key) {
+  if (document == nullptr) return std::nullopt;
+  return document->Find(Trim(section, kSpace), Trim(key, kSpace));
+}
+
 std::optional<std::u16string> FindValue(std::u16string_view section, std::u16string_view key,
                                         const std::filesystem::path& file) {
-  const auto document = LoadDocument(file);
-  if (!document) return std::nullopt;
-  return document->Find(Trim(section, kSpace), Trim(key, kSpace));
+  return FindIn(LoadDocument(file).get(), section, key);
 }
 
 int HexDigit(char16_t c) {
@@ -101,26 +120,48 @@ uint32_t ParseProfileInt(std::u16string_view text) {
   return negative ? 0u - value : value;
 }
 
-}  // namespace
-
-std::u16string GetProfileString(std::u16string_view section, std::u16string_view key,
-                                std::u16string_view defaultValue, size_t maxChars,
-                                const std::filesystem::path& file) {
+std::u16string StringOrDefault(std::optional<std::u16string> found,
+                               std::u16string_view defaultValue, size_t maxChars) {
   std::u16string value;
-  if (auto found = FindValue(section, key, file)) {
+  if (found) {
     value = std::move(*found);
   } else {
-    value = TrimRight(defaultValue, kSpace);
+    value = StripOuterQuotes(TrimRight(defaultValue, kSpace));
   }
   if (value.size() > maxChars) value.resize(maxChars);
   return value;
 }
 
-uint32_t GetProfileInt(std::u16string_view section, std::u16string_view key, int32_t defaultValue,
-                       const std::filesystem::path& file) {
-  const auto found = FindValue(section, key, file);
+uint32_t IntOrDefault(const std::optional<std::u16string>& found, int32_t defaultValue) {
   if (!found || found->empty()) return static_cast<uint32_t>(defaultValue);
   return ParseProfileInt(std::u16string_view(*found).substr(0, 29));
+}
+
+}  // namespace
+
+std::u16string GetProfileString(std::u16string_view section, std::u16string_view key,
+                                std::u16string_view defaultValue, size_t maxChars,
+                                const std::filesystem::path& file) {
+  return StringOrDefault(FindValue(section, key, file), defaultValue, maxChars);
+}
+
+uint32_t GetProfileInt(std::u16string_view section, std::u16string_view key, int32_t defaultValue,
+                       const std::filesystem::path& file) {
+  return IntOrDefault(FindValue(section, key, file), defaultValue);
+}
+
+ProfileReader::ProfileReader(const std::filesystem::path& file) : document_(LoadDocument(file)) {}
+
+ProfileReader::~ProfileReader() = default;
+
+std::u16string ProfileReader::GetString(std::u16string_view section, std::u16string_view key,
+                                        std::u16string_view defaultValue, size_t maxChars) const {
+  return StringOrDefault(FindIn(document_.get(), section, key), defaultValue, maxChars);
+}
+
+uint32_t ProfileReader::GetInt(std::u16string_view section, std::u16string_view key,
+                               int32_t defaultValue) const {
+  return IntOrDefault(FindIn(document_.get(), section, key), defaultValue);
 }
 
 std::optional<std::vector<uint8_t>> GetProfileStruct(std::u16string_view section,
@@ -144,25 +185,15 @@ std::optional<std::vector<uint8_t>> GetProfileStruct(std::u16string_view section
 
 bool WriteProfileString(std::u16string_view section, const std::u16string* key,
                         const std::u16string* value, const std::filesystem::path& file) {
-  std::error_code ec;
-  const auto folder = file.parent_path();
-  if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) return false;
-  IniDocument document;
-  if (std::filesystem::exists(file, ec)) {
-    const auto bytes = ReadFileBytes(file);
-    if (!bytes) return false;
-    document = IniDocument::Parse(*bytes);
-  }
-  const std::u16string_view name = Trim(section, kSpace);
+  ProfileWriter writer(file);
   if (key == nullptr) {
-    document.RemoveSection(name);
+    writer.RemoveSection(section);
   } else if (value == nullptr) {
-    document.RemoveKey(name, Trim(*key, kSpace));
+    writer.Remove(section, *key);
   } else {
-    document.Set(name, Trim(*key, kSpace), *value);
+    writer.Write(section, *key, *value);
   }
-  Forget(file);
-  return ReplaceFileAtomically(file, document.Serialize());
+  return writer.Commit();
 }
 
 bool WriteProfileString(std::u16string_view section, std::u16string_view key,
@@ -198,20 +229,25 @@ bool WriteProfileStruct(std::u16string_view section, std::u16string_view key, co
   return WriteProfileString(section, &k, &hex, file);
 }
 
+struct ProfileWriter::State {
+  explicit State(const std::filesystem::path& file) : lock(file) {}
+  FileLock lock;
+  IniDocument document;
+  bool readable = true;
+};
+
 ProfileWriter::ProfileWriter(std::filesystem::path file) : file_(std::move(file)) {
-  auto document = std::make_shared<IniDocument>();
-  std::error_code ec;
-  if (std::filesystem::exists(file_, ec)) {
-    const auto bytes = ReadFileBytes(file_);
-    readable_ = bytes.has_value();
-    if (bytes) *document = IniDocument::Parse(*bytes);
-  }
-  document_ = document;
+  state_ = std::make_unique<State>(file_);
+  bool unreadable = false;
+  if (auto bytes = ReadIniFile(file_, unreadable)) state_->document = IniDocument::Parse(*bytes);
+  state_->readable = !unreadable;
 }
+
+ProfileWriter::~ProfileWriter() = default;
 
 void ProfileWriter::Write(std::u16string_view section, std::u16string_view key,
                           std::u16string_view value) {
-  static_cast<IniDocument*>(document_.get())->Set(Trim(section, kSpace), Trim(key, kSpace), value);
+  state_->document.Set(Trim(section, kSpace), Trim(key, kSpace), value);
 }
 
 void ProfileWriter::WriteStruct(std::u16string_view section, std::u16string_view key,
@@ -220,15 +256,26 @@ void ProfileWriter::WriteStruct(std::u16string_view section, std::u16string_view
 }
 
 void ProfileWriter::Remove(std::u16string_view section, std::u16string_view key) {
-  static_cast<IniDocument*>(document_.get())->RemoveKey(Trim(section, kSpace), Trim(key, kSpace));
+  state_->document.RemoveKey(Trim(section, kSpace), Trim(key, kSpace));
 }
 
+void ProfileWriter::RemoveSection(std::u16string_view section) {
+  state_->document.RemoveSection(Trim(section, kSpace));
+}
+
+// An unreadable file is not replaced: what it holds would be lost.
 bool ProfileWriter::Commit() {
+  if (!state_->readable) return false;
   std::error_code ec;
   const auto folder = file_.parent_path();
-  if (!readable_ || (!folder.empty() && !std::filesystem::is_directory(folder, ec))) return false;
+  if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) {
+    ReportFileProblem(file_, "cannot be written: its folder does not exist");
+    return false;
+  }
   Forget(file_);
-  return ReplaceFileAtomically(file_, static_cast<IniDocument*>(document_.get())->Serialize());
+  const std::string reason = SaveFile(file_, state_->document.Serialize());
+  if (!reason.empty()) ReportFileProblem(file_, "cannot be written: " + reason);
+  return reason.empty();
 }
 
 void ClearProfileCache() { Cache().clear(); }

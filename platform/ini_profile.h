@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: MIT
 // The profile interface: typed reads and writes of single keys in INI files, with the
-// acceptance rules of the Windows profile functions (see shared notes in the repository
-// README). Every call stands alone; parsed files are cached and re-read when they change.
+// acceptance rules of the Windows profile functions. Every call stands alone; parsed files
+// are cached and re-read when they change. A file that exists but cannot be read (a folder,
+// a FIFO, a read error, more than 16 MB) reads as a missing one and is reported once; a
+// write that fails is reported with its reason.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +17,8 @@
 namespace lorvane::platform {
 
 // The value of `key` in `section`, at most `maxChars` UTF-16 code units; the default (with
-// trailing blanks removed and cut the same way) when the file, section or key is missing.
+// trailing blanks and a pair of outer quotes removed, cut the same way) when the file,
+// section or key is missing.
 // Section and key names lose leading and trailing spaces before they are matched.
 std::u16string GetProfileString(std::u16string_view section, std::u16string_view key,
                                 std::u16string_view defaultValue, size_t maxChars,
@@ -42,22 +46,43 @@ bool WriteProfileString(std::u16string_view section, std::u16string_view key,
 bool WriteProfileStruct(std::u16string_view section, std::u16string_view key, const uint8_t* data,
                         size_t size, const std::filesystem::path& file);
 
+// Many lookups in one file, read once: what a card definition's load makes by the thousand.
+// The same answers as the functions above at the moment the reader was made.
+class ProfileReader {
+ public:
+  explicit ProfileReader(const std::filesystem::path& file);
+  ~ProfileReader();
+
+  std::u16string GetString(std::u16string_view section, std::u16string_view key,
+                           std::u16string_view defaultValue, size_t maxChars) const;
+  uint32_t GetInt(std::u16string_view section, std::u16string_view key, int32_t defaultValue) const;
+
+ private:
+  std::shared_ptr<const class IniDocument> document_;
+};
+
 // Several writes to one file applied in order and saved at once (one atomic replacement),
-// with the same effect as the single writes one after the other.
+// with the same effect as the single writes one after the other. The file is locked against
+// other writers from construction until the writer goes, so no process's changes are lost.
 class ProfileWriter {
  public:
   explicit ProfileWriter(std::filesystem::path file);
+  ~ProfileWriter();
+  ProfileWriter(const ProfileWriter&) = delete;
+  ProfileWriter& operator=(const ProfileWriter&) = delete;
+
   void Write(std::u16string_view section, std::u16string_view key, std::u16string_view value);
   void WriteStruct(std::u16string_view section, std::u16string_view key, const uint8_t* data,
                    size_t size);
   void Remove(std::u16string_view section, std::u16string_view key);
-  // False when the file could not be read or written.
+  void RemoveSection(std::u16string_view section);
+  // False when the file could not be read or written (the problem is reported).
   bool Commit();
 
  private:
+  struct State;
   std::filesystem::path file_;
-  std::shared_ptr<void> document_;
-  bool readable_ = true;
+  std::unique_ptr<State> state_;
 };
 
 // Drops every cached file (tests that rewrite files within one clock tick call this).

@@ -40,8 +40,9 @@ bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b);
 std::u16string_view Trim(std::u16string_view text, std::u16string_view set);
 std::u16string_view TrimRight(std::u16string_view text, std::u16string_view set);
 
-// The white space that file parsing drops around names and values: space, tab, VT.
-inline constexpr std::u16string_view kIniBlanks = u" \t\v";
+// The blanks that INI parsing drops around section names, keys and values: space, tab, VT,
+// form feed and 0x1A (the end-of-file mark of old DOS files).
+inline constexpr std::u16string_view kIniBlanks = u" \t\v\f\x1A";
 // White space in the sense of C's isspace for the ASCII range.
 inline constexpr std::u16string_view kWhiteSpace = u" \t\v\f\r\n";
 

@@ -12,8 +12,11 @@ declare -A seeds=(
   [definition]="resources/Define viewer/carddef/tests/fixtures"
   [card_image]="resources/samples cardimage/tests/fixtures"
   [pellix_reply]=""
+  [registry_profile]=""
+  [pcsc_framing]=""
+  [plugin_boundary]=""
 )
-for target in ini definition card_image pellix_reply; do
+for target in ini definition card_image pellix_reply registry_profile pcsc_framing plugin_boundary; do
   mkdir -p "$work/$target"
   # shellcheck disable=SC2086
   "$build/fuzz/${target}_fuzzer" -max_total_time="$seconds" -max_len=8192 -rss_limit_mb=4096 \

@@ -24,7 +24,9 @@ if [ "$seconds" -gt 0 ]; then
   echo "== fuzzing, ${seconds}s per target"
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DLORVANE_FUZZ=ON -DLORVANE_SANITIZE=ON -DLORVANE_TESTS=OFF >/dev/null
-  cmake --build build-fuzz -j "$(nproc)" --target ini_fuzzer definition_fuzzer card_image_fuzzer pellix_reply_fuzzer
+  cmake --build build-fuzz -j "$(nproc)" --target ini_fuzzer definition_fuzzer card_image_fuzzer \
+    pellix_reply_fuzzer registry_profile_fuzzer pcsc_framing_fuzzer plugin_boundary_fuzzer \
+    scripted_plugin
   scripts/fuzz.sh build-fuzz "$seconds"
 fi
 echo "== all checks passed"

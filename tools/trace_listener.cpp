@@ -1,4 +1,6 @@
-// Prints the trace lines the reader driver sends, one per line, until interrupted.
+// SPDX-License-Identifier: MIT
+// Prints the trace lines the reader driver sends, one per line, until interrupted. Only the
+// driver run by the same user reaches it.
 //   usage: pellix-trace [--count N]
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -16,14 +18,10 @@ int main(int argc, char** argv) {
   long remaining = -1;
   if (argc == 3 && std::strcmp(argv[1], "--count") == 0)
     remaining = std::strtol(argv[2], nullptr, 10);
-  const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  const char* name = lorvane::pellix::kTraceSocketName;
-  std::memcpy(address.sun_path + 1, name, std::strlen(name));
-  const auto size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + std::strlen(name));
-  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0) {
-    std::perror("pellix-trace: cannot listen (is another listener running?)");
+  std::string error;
+  const int fd = lorvane::pellix::ListenForTrace(error);
+  if (fd < 0) {
+    std::fprintf(stderr, "pellix-trace: cannot listen: %s\n", error.c_str());
     return 1;
   }
   std::setvbuf(stdout, nullptr, _IOLBF, 0);

@@ -104,7 +104,8 @@ TEST(CardImage, BrokenFilesAreRefusedWithTheFileAndThePlace) {
       {"flipper_block_gap.nfc", "line 6: block index out of order"},
       {"flipper_short_block.nfc", "line 6: expected \"| Service code"},
       {"flipper_bad_system.nfc", "line 5: expected a 4-digit system code"},
-      {"no_such_file.json", "cannot be opened"},
+      {"no_such_file.json", "cannot be read: No such file or directory"},
+      {"deep_nesting.json", "nested deeper than 64 levels"},
   };
   for (const auto& c : cases) {
     std::string error;
@@ -114,7 +115,8 @@ TEST(CardImage, BrokenFilesAreRefusedWithTheFileAndThePlace) {
     EXPECT_NE(error.find(c.place), std::string::npos) << error;
   }
   std::string error;
-  EXPECT_FALSE(LoadCardImage(kBroken, error));  // a folder
+  EXPECT_FALSE(LoadCardImage(kBroken, error));
+  EXPECT_EQ(error, kBroken.string() + ": cannot be read: is a folder, not a file");
 }
 
 TEST(CardImage, FlipperDumpsImportLikeTheirJsonTwins) {

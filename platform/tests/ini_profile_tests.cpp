@@ -52,6 +52,8 @@ TEST_F(IniProfileTest, LineStructureFollowsTheProfileRules) {
       {"[S]\nk\n", u"S", u"k", "d"},
       {" [S] \n k = v \n", u" S ", u" k ", "v"},
       {"[S]\nk=v\n", u"\tS", u"k", "d"},
+      {"\f[\fS\x1A]\x1A\n\x1Ak\f=\fv\x1A\n", u"S", u"k", "v"},  // form feed, DOS end mark
+      {"[S]\nk=v\x1A", u"S", u"k", "v"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Get(c.file, c.section, c.key), c.expected) << c.file;
@@ -67,6 +69,7 @@ TEST_F(IniProfileTest, DefaultLosesTrailingSpacesOnlyAndIsCutLikeAValue) {
   EXPECT_EQ(GetProfileString(u"S", u"k", u"", 3, file), u"val");
   EXPECT_EQ(GetProfileString(u"S", u"k", u"", 0, file), u"");
   EXPECT_EQ(GetProfileString(u"S", u"k", u"fallback", 9, dir_.path() / "missing.ini"), u"fallback");
+  EXPECT_EQ(GetProfileString(u"S", u"x", u"\"quoted\"  ", 99, file), u"quoted");
 }
 
 TEST_F(IniProfileTest, QuotesAreStrippedBeforeTheValueIsCut) {

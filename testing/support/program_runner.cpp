@@ -19,8 +19,13 @@ std::string Quote(const std::string& s) {
 
 ProgramResult RunProgram(const std::filesystem::path& program,
                          const std::vector<std::string>& args) {
+  return RunProgramAfter("", program, args);
+}
+
+ProgramResult RunProgramAfter(const std::string& shellPrefix, const std::filesystem::path& program,
+                              const std::vector<std::string>& args) {
   TempDir scratch;
-  std::string command = Quote(program.string());
+  std::string command = shellPrefix + (shellPrefix.empty() ? "" : " ") + Quote(program.string());
   for (const auto& a : args) command += " " + Quote(a);
   command += " 2>" + Quote((scratch.path() / "err").string());
   ProgramResult r;

@@ -16,6 +16,11 @@ struct ProgramResult {
 ProgramResult RunProgram(const std::filesystem::path& program,
                          const std::vector<std::string>& args);
 
+// Runs the program with a prefix of shell words before it (environment settings, "ulimit",
+// "timeout"…) that are not quoted.
+ProgramResult RunProgramAfter(const std::string& shellPrefix, const std::filesystem::path& program,
+                              const std::vector<std::string>& args);
+
 // The text split at line feeds (the last line ends with one).
 std::vector<std::string> SplitLines(const std::string& text);
 

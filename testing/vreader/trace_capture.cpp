@@ -28,17 +28,9 @@ void RaiseQueueLimit() {
 
 TraceCapture::TraceCapture() {
   RaiseQueueLimit();
-  fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  const char* name = pellix::kTraceSocketName;
-  std::memcpy(address.sun_path + 1, name, std::strlen(name));
-  const auto size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + std::strlen(name));
-  if (fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&address), size) != 0) {
-    close(fd_);
-    fd_ = -1;
-    return;
-  }
+  std::string error;
+  fd_ = pellix::ListenForTrace(error);
+  if (fd_ < 0) return;
   timeval timeout{0, 20000};
   setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
   const int on = 1;

@@ -2,8 +2,11 @@
 #include "viewer/app/command_line.h"
 
 #include <cstdio>
+#include <cstdlib>
 
+#include "cardimage/card_image.h"
 #include "platform/text_codec.h"
+#include "plugin-api/felica_plugin.h"
 #include "viewer/app/main_dialog_model.h"
 #include "viewer/app/read_output.h"
 #include "viewer/app/viewer_app.h"
@@ -39,6 +42,8 @@ bool ParseOne(const std::vector<std::string>& args, size_t& i, CommandLine& comm
     command.help = true;
   } else if (arg == "--version") {
     command.version = true;
+  } else if (arg == "--verbose") {
+    command.verbose = true;
   } else if (is("--card")) {
     return TakeValue(args, i, "--card", command.card, error);
   } else if (is("--definitions")) {
@@ -54,11 +59,87 @@ bool ParseOne(const std::vector<std::string>& args, size_t& i, CommandLine& comm
   return true;
 }
 
+// The languages, with the stored or asked-for one selected. False (with the messages
+// printed) when none can be loaded and no definition folder was given instead.
+bool StartLanguages(ViewerApp& app, const CommandLine& command) {
+  const std::optional<std::u16string> language =
+      command.language ? std::optional(platform::U16(*command.language)) : std::nullopt;
+  if (!app.Start(language)) {
+    std::fprintf(stderr, "%s\n%s\n", kLanguageInitializeError, app.LanguageErrorDetail().c_str());
+    return command.definitions.has_value();
+  }
+  if (language) {
+    const std::string warning = app.LanguageFallbackWarning(*language);
+    if (!warning.empty()) std::fprintf(stderr, "%s\n", warning.c_str());
+  }
+  return true;
+}
+
+// The card image of --card served instead of the plug-ins, else the plug-in host started.
+bool ServeCard(MainDialogModel& model, const CommandLine& command) {
+  if (!command.card) {
+    model.StartHost();
+    return true;
+  }
+  std::string error;
+  auto image = cardimage::LoadCardImage(*command.card, error);
+  if (!image) {
+    std::fprintf(stderr, "lorvane: %s\n", error.c_str());
+    return false;
+  }
+  model.ServeCardImage(std::move(*image), *command.card);
+  return true;
+}
+
+// Why each plug-in gave no reader, from what it answered the probe.
+std::string ProbeAnswer(const pluginhost::ProbeOutcome& outcome) {
+  switch (outcome.initialize) {
+    case FELICA_E_NO_CONTEXT:
+      return "no PC/SC service (is pcscd installed and running?)";
+    case FELICA_E_LIST_READERS:
+      return "no reader found";
+    default:
+      break;
+  }
+  if (outcome.initialize < 0)
+    return "could not start (status " + std::to_string(outcome.initialize) + ")";
+  return "its reader did not open (status " + std::to_string(outcome.open.value_or(0)) + ")";
+}
+
+std::string NoReaderAnswered(MainDialogModel& model) {
+  pluginhost::FeliCaDLLHost& host = model.host();
+  if (host.GetCount() == 0)
+    return "no reader plug-in was found in " + platform::U8(host.GetFolder());
+  std::string text = "no reader plug-in answered";
+  for (const pluginhost::ProbeOutcome& outcome : host.probeOutcomes())
+    text += "\n  " + platform::U8(host.GetName(outcome.plugin)) + ": " + ProbeAnswer(outcome);
+  if (const char* image = std::getenv("LORVANE_CARD_IMAGE"); image != nullptr && *image) {
+    std::string error;
+    if (!cardimage::LoadCardImage(image, error))
+      text += "\n  the card image LORVANE_CARD_IMAGE names was refused: " + error;
+  }
+  return text;
+}
+
 }  // namespace
+
+std::string WhyNothingWasRead(MainDialogModel& model, const std::filesystem::path& folder) {
+  const ReadOutcome& outcome = model.lastOutcome();
+  if (model.definitions().empty()) return "there is no card definition in " + folder.string();
+  if (!model.servesCardImage() && model.host().GetCurrentFunction() < 0)
+    return NoReaderAnswered(model);
+  if (outcome.cardsFound > 0) return "the card was read, but no card definition recognised it";
+  if (outcome.pollFailure)
+    return "the reader failed while looking for a card (status " +
+           std::to_string(*outcome.pollFailure) + ")";
+  if (outcome.noCard > 0) return "no card on the reader";
+  return "no card definition read the card";
+}
 
 std::string UsageText() {
   return "usage: lorvane [--card FILE] [--language NAME]   open the viewer window\n"
          "       lorvane --read [--card FILE] [--definitions DIR] [--language NAME] [--json]\n"
+         "              [--verbose]\n"
          "       lorvane --screenshot FILE.png [--card FILE] [--language NAME]\n"
          "       lorvane --help | --version\n"
          "\n"
@@ -67,7 +148,9 @@ std::string UsageText() {
          "  --definitions DIR   take the card definitions from DIR (with --read)\n"
          "  --language NAME     select this language instead of the stored one\n"
          "  --json              print JSON instead of text (with --read)\n"
-         "  --screenshot FILE   save the window after one read as a PNG, without a display\n";
+         "  --screenshot FILE   save the window after one read as a PNG, without a display\n"
+         "  --verbose           with --read: say which plug-ins were found, why any failed to\n"
+         "                      load, what the probe found and which reader was used\n";
 }
 
 std::string CardImageNote(const std::filesystem::path& image) {
@@ -89,6 +172,10 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
     error = "--screenshot does not go with --read";
     return std::nullopt;
   }
+  if (command.verbose && !command.read) {
+    error = "--verbose goes with --read";
+    return std::nullopt;
+  }
   return command;
 }
 
@@ -102,13 +189,7 @@ int RunCommandLine(const CommandLine& command, const std::string& executable) {
     return kExitRead;
   }
   ViewerApp app(executable);
-  const std::optional<std::u16string> language =
-      command.language ? std::optional(platform::U16(*command.language)) : std::nullopt;
-  const bool languageOk = app.Start(language);
-  if (!languageOk && !command.definitions) {
-    std::fprintf(stderr, "%s\n", kLanguageInitializeError);
-    return kExitUsage;
-  }
+  if (!StartLanguages(app, command)) return kExitUsage;
   const std::filesystem::path folder = command.definitions
                                            ? std::filesystem::path(*command.definitions)
                                            : app.languages().GetCurrentFolder();
@@ -117,27 +198,17 @@ int RunCommandLine(const CommandLine& command, const std::string& executable) {
     std::fprintf(stderr, "lorvane: %s: no such definition folder\n", folder.string().c_str());
     return kExitUsage;
   }
-  pluginhost::CommandLineUi ui;
+  pluginhost::CommandLineUi ui(command.verbose);
   MainDialogModel model(app, ui);
-  if (command.card) {
-    std::string error;
-    auto image = cardimage::LoadCardImage(*command.card, error);
-    if (!image) {
-      std::fprintf(stderr, "lorvane: %s\n", error.c_str());
-      return kExitUsage;
-    }
-    model.ServeCardImage(std::move(*image), *command.card);
-  } else {
-    model.StartHost();
-  }
+  if (!ServeCard(model, command)) return kExitUsage;
   model.LoadCardDefinitions(folder);
   model.ReadCards();
   const std::vector<CardView> views = model.Views();
   const std::string out = command.json ? FormatReadJson(views) : FormatReadText(views);
   std::fwrite(out.data(), 1, out.size(), stdout);
   if (model.shownImage()) std::fputs(CardImageNote(*model.shownImage()).c_str(), stderr);
-  if (views.empty() && !command.json)
-    std::fputs("lorvane: no card definition read the card\n", stderr);
+  if (views.empty())
+    std::fprintf(stderr, "lorvane: %s\n", WhyNothingWasRead(model, folder).c_str());
   return views.empty() ? kExitNotRead : kExitRead;
 }
 

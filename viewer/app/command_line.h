@@ -18,6 +18,7 @@ struct CommandLine {
   bool json = false;
   bool help = false;
   bool version = false;
+  bool verbose = false;
   std::optional<std::string> card;
   std::optional<std::string> definitions;
   std::optional<std::string> language;
@@ -39,5 +40,9 @@ std::string UsageText();
 
 // The note on standard error that the card shown came from a card image file.
 std::string CardImageNote(const std::filesystem::path& image);
+
+class MainDialogModel;
+// Why the last read of the model gave no card, in plain words.
+std::string WhyNothingWasRead(MainDialogModel& model, const std::filesystem::path& folder);
 
 }  // namespace lorvane::app

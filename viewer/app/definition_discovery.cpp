@@ -13,9 +13,9 @@ constexpr size_t kCardNameChars = 99;
 std::u16string PathText(const std::filesystem::path& path) { return platform::U16(path.string()); }
 
 void LoadCardDefineSections(const std::filesystem::path& folder, CardDefinitions& out) {
-  const auto names = platform::FindFiles(folder, "CardDefine.ini", "");
-  if (names.empty()) return;
-  const std::u16string file = PathText(folder / names.front());
+  const auto name = platform::FindFile(folder, "CardDefine.ini");
+  if (!name) return;
+  const std::u16string file = PathText(folder / *name);
   for (int16_t n = 1; out.size() < kMaxCardDefinitions && n < INT16_MAX; ++n) {
     if (carddef::ReadCardName(file, n, kCardNameChars).empty()) break;
     out.push_back(std::make_unique<carddef::CardDefinition>(file, n));
@@ -30,14 +30,18 @@ bool NameLoaded(const CardDefinitions& loaded, const std::u16string& name) {
 
 }  // namespace
 
+// A failure (out of memory, say) ends the search with the definitions loaded so far.
 CardDefinitions LoadCardDefinitions(const std::filesystem::path& folder) {
   CardDefinitions definitions;
-  LoadCardDefineSections(folder, definitions);
-  for (const std::string& name : platform::FindFiles(folder, "CardDef_", ".ini")) {
-    if (definitions.size() >= kMaxCardDefinitions) break;
-    const std::u16string file = PathText(folder / name);
-    if (NameLoaded(definitions, carddef::ReadCardName(file, -1, kCardNameChars))) continue;
-    definitions.push_back(std::make_unique<carddef::CardDefinition>(file, -1));
+  try {
+    LoadCardDefineSections(folder, definitions);
+    for (const std::string& name : platform::FindFiles(folder, "CardDef_", ".ini")) {
+      if (definitions.size() >= kMaxCardDefinitions) break;
+      const std::u16string file = PathText(folder / name);
+      if (NameLoaded(definitions, carddef::ReadCardName(file, -1, kCardNameChars))) continue;
+      definitions.push_back(std::make_unique<carddef::CardDefinition>(file, -1));
+    }
+  } catch (...) {
   }
   return definitions;
 }

@@ -31,7 +31,20 @@ std::filesystem::path LanguageList::CurrentLanguageFile() const {
   return currentFolder_ / platform::U8(languageFileName_);
 }
 
+// A failure while listing (out of memory, say) is a folder that cannot be listed.
 uint16_t LanguageList::LoadLanguages(const std::u16string& application,
+                                     const std::filesystem::path& baseFolder,
+                                     const std::u16string& wanted) {
+  try {
+    return ListLanguages(application, baseFolder, wanted);
+  } catch (...) {
+    names_.clear();
+    folders_.clear();
+    return kNoLanguages;
+  }
+}
+
+uint16_t LanguageList::ListLanguages(const std::u16string& application,
                                      const std::filesystem::path& baseFolder,
                                      const std::u16string& wanted) {
   const std::u16string_view wantedName = platform::Trim(wanted, platform::kWhiteSpace);

@@ -42,6 +42,9 @@ class LanguageList {
   std::filesystem::path CurrentLanguageFile() const;
 
  private:
+  uint16_t ListLanguages(const std::u16string& application, const std::filesystem::path& baseFolder,
+                         const std::u16string& wanted);
+
   std::u16string application_;
   std::filesystem::path baseFolder_;
   uint16_t capacity_;

@@ -47,7 +47,9 @@ void MainDialogModel::LoadCardDefinitions(const std::filesystem::path& folder) {
 size_t MainDialogModel::ReadWith(carddef::CardReader& reader) {
   readList_.clear();
   shownImage_.reset();
-  readList_ = app::ReadCards(reader, definitions_);
+  CountingReader counting(reader);
+  readList_ = app::ReadCards(counting, definitions_);
+  lastOutcome_ = counting.outcome();
   return readList_.size();
 }
 

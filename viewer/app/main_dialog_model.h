@@ -12,6 +12,7 @@
 #include "cardimage/card_image.h"
 #include "viewer/app/card_read_session.h"
 #include "viewer/app/definition_discovery.h"
+#include "viewer/app/read_outcome.h"
 #include "viewer/app/viewer_app.h"
 #include "viewer/pluginhost/felica_dll_host.h"
 
@@ -50,6 +51,11 @@ class MainDialogModel {
   // card-image plug-in served); nullopt when it came from a reader or nothing is shown.
   const std::optional<std::filesystem::path>& shownImage() const { return shownImage_; }
 
+  // What the polls of the last read found.
+  const ReadOutcome& lastOutcome() const { return lastOutcome_; }
+  // Whether reads go to a card image given to the program rather than the plug-ins.
+  bool servesCardImage() const { return servedImage_.has_value(); }
+
   ViewerApp& app() { return app_; }
   pluginhost::FeliCaDLLHost& host() { return *host_; }
   const CardDefinitions& definitions() const { return definitions_; }
@@ -65,6 +71,7 @@ class MainDialogModel {
   CardDefinitions definitions_;
   std::vector<carddef::CardDefinition*> readList_;
   std::optional<std::filesystem::path> shownImage_;
+  ReadOutcome lastOutcome_;
 };
 
 // The reader part of a reader entry "group""reader" whose group is the card-image group;

@@ -1,6 +1,7 @@
 #include "viewer/app/viewer_app.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/text_codec.h"
@@ -54,10 +55,30 @@ bool ViewerApp::SaveSettings() const {
   return settings_.Write(paths_.settingsFile, languages_.GetCurrentLanguageName());
 }
 
+std::string ViewerApp::LanguageErrorDetail() const {
+  return "lorvane: no language of the program \"" + platform::U8(paths_.baseName) + "\" in " +
+         LanguageBaseFolder().string();
+}
+
+std::string ViewerApp::LanguageFallbackWarning(const std::u16string& wanted) const {
+  const std::u16string_view name = platform::Trim(wanted, platform::kWhiteSpace);
+  const std::u16string current = languages_.GetCurrentLanguageName();
+  if (name.empty() ||
+      platform::EqualsIgnoreAsciiCase(name, platform::Trim(current, platform::kWhiteSpace)))
+    return {};
+  return "lorvane: there is no language \"" + platform::U8(name) + "\"; using \"" +
+         platform::U8(current) + "\"";
+}
+
 bool ViewerApp::Run(ViewerShell& shell, const std::optional<std::u16string>& languageOverride) {
   if (!Start(languageOverride)) {
+    std::fprintf(stderr, "%s\n%s\n", kLanguageInitializeError, LanguageErrorDetail().c_str());
     shell.ShowStartupError(platform::U16(kLanguageInitializeError), kErrorCaption);
     return false;
+  }
+  if (languageOverride) {
+    const std::string warning = LanguageFallbackWarning(*languageOverride);
+    if (!warning.empty()) std::fprintf(stderr, "%s\n", warning.c_str());
   }
   std::unique_ptr<ModalDialog> dialog = shell.CreateMainDialog(*this);
   dialog->RunModal();

@@ -65,6 +65,11 @@ class ViewerApp {
   const ViewerSettings& settings() const { return settings_; }
   LanguageTable& languages() { return languages_; }
   std::filesystem::path LanguageBaseFolder() const;
+  // The line on standard error that goes with "Language Initialize Error!".
+  std::string LanguageErrorDetail() const;
+  // A warning when the language asked for was not found (empty when it was, or none was
+  // asked for).
+  std::string LanguageFallbackWarning(const std::u16string& wanted) const;
   std::u16string AboutProductText() const;
   std::u16string AboutNoticeText() const;
 

@@ -36,13 +36,15 @@ CardDefinition::CardDefinition(const std::u16string& fileName, int16_t index) {
 
 CardDefinition::~CardDefinition() { ResetDefinition(); }
 
+// Keys are read while the definition loads, through the reader the load holds.
 std::u16string CardDefinition::Read(const std::u16string& key, size_t maxChars) const {
-  return platform::GetProfileString(sectionName_, key, u"", maxChars, platform::U8(fileName_));
+  if (reader_ == nullptr) return {};
+  return reader_->GetString(sectionName_, key, u"", maxChars);
 }
 
 int32_t CardDefinition::ReadInt(const std::u16string& key) const {
-  return static_cast<int32_t>(
-      platform::GetProfileInt(sectionName_, key, 0, platform::U8(fileName_)));
+  if (reader_ == nullptr) return 0;
+  return static_cast<int32_t>(reader_->GetInt(sectionName_, key, 0));
 }
 
 std::u16string CardDefinition::GetCardName() const {

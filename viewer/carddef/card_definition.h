@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ini_profile.h"
 #include "platform/safe_format.h"
 #include "viewer/carddef/card_definition_model.h"
 #include "viewer/carddef/card_reader.h"
@@ -70,6 +71,7 @@ class CardDefinition {
   struct RecordSlot;
   struct RecordState;
 
+  int16_t LoadDefinitionSteps(const std::optional<std::u16string>& fileName, int16_t index);
   std::u16string Read(const std::u16string& key, size_t maxChars) const;
   int32_t ReadInt(const std::u16string& key) const;
   int16_t LoadSystemsAndServices();
@@ -109,6 +111,7 @@ class CardDefinition {
   std::vector<ReadPlanEntry> readPlan_;
   std::u16string fileName_;
   ListTokenizer tokenizer_;
+  const platform::ProfileReader* reader_ = nullptr;  // the file, while a load runs
   std::vector<std::vector<ReplaceEntry>> replaceTables_;
 };
 

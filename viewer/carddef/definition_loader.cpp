@@ -1,6 +1,7 @@
 // Building a CardDefinition from its section of a definition file.
 #include <algorithm>
 #include <array>
+#include <new>
 
 #include "platform/ini_profile.h"
 #include "platform/text_codec.h"
@@ -46,16 +47,36 @@ std::optional<int16_t> ParseItemNumber(std::u16string_view text) {
 
 }  // namespace
 
+// No exception leaves a load: running out of memory is -4, anything else -1, and the
+// definition is left unloaded.
 int16_t CardDefinition::LoadDefinition(const std::optional<std::u16string>& fileName,
                                        int16_t index) {
+  try {
+    const int16_t status = LoadDefinitionSteps(fileName, index);
+    reader_ = nullptr;
+    return status;
+  } catch (const std::bad_alloc&) {
+    reader_ = nullptr;
+    loaded_ = false;
+    return kOutOfMemory;
+  } catch (...) {
+    reader_ = nullptr;
+    loaded_ = false;
+    return kOtherFailure;
+  }
+}
+
+int16_t CardDefinition::LoadDefinitionSteps(const std::optional<std::u16string>& fileName,
+                                            int16_t index) {
   if (!fileName) return 0;
   if (fileName->size() > kMaxPathChars) {
     ResetDefinition();
     return kBadPathOrItem;
   }
   sectionName_ = SectionNameFor(index);
-  const std::u16string cardName = platform::GetProfileString(sectionName_, u"CardName", u"",
-                                                             kNameChars, platform::U8(*fileName));
+  const platform::ProfileReader reader(platform::U8(*fileName));
+  reader_ = &reader;
+  const std::u16string cardName = Read(u"CardName", kNameChars);
   if (cardName.empty()) return kNotADefinition;
   if (const int16_t status = ResetDefinition(); status != 0) return status;
   cardName_ = cardName;

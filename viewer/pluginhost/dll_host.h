@@ -118,6 +118,10 @@ class DLLHost {
 
  private:
   std::vector<std::u16string> SearchFolders() const;
+  // A library loaded to be judged; one that exists but does not load is noted with the reason.
+  platform::LibraryHandle LoadCandidate(const std::u16string& path);
+  // Identify, with the verdict noted.
+  bool Accepted(DLLInfo& record, uint16_t compareCount, const std::u16string& path);
   void ReidentifySaved();
   void ScanForNew();
   void ReadSavedRegistry();
@@ -133,6 +137,7 @@ class DLLHost {
   int32_t current_ = -1;
   int32_t currentFunction_ = -1;
   std::string openNameBuffer_;
+  std::string rejection_;  // why Identify last refused a library
   std::u16string message_;
   int32_t messageCode_ = 0;
 };
@@ -142,7 +147,8 @@ std::u16string RegistryKey(size_t n, std::u16string_view field);
 std::u16string RegistryKey(size_t n, std::u16string_view field, size_t m);
 // Numbers separated by runs of ",.;:", each read as a leading decimal number.
 std::vector<uint16_t> ParseVersionList(std::u16string_view text);
-// A plug-in string copied with bounds and decoded as UTF-8; empty for null.
+// A plug-in string copied with bounds, cut at its first control character and decoded as
+// UTF-8; empty for null.
 std::u16string PluginText(const char* text);
 
 }  // namespace lorvane::pluginhost

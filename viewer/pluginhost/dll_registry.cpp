@@ -150,10 +150,7 @@ void DLLHost::WriteRegistry(bool atDestruction) {
       writer.Write(kRegistrySection, RegistryKey(i + 1, u"FunctionNumber"),
                    number(r.FunctionNumber));
   }
-  if (!writer.Commit()) {
-    ui_.ShowMessage(U16(registryFile_.string() + ": cannot be written"), u"ERROR",
-                    MessageKind::kError);
-  }
+  writer.Commit();  // a failure is reported by the profile layer, once, with its reason
 }
 
 }  // namespace lorvane::pluginhost

@@ -81,6 +81,7 @@ int32_t FeliCaDLLHost::Probe() {
   int32_t firstPlugin = -1;
   int32_t firstFunction = -1;
   int32_t found = 0;
+  probeOutcomes_.clear();
   for (uint16_t i = 0; i < GetCount(); ++i) {
     Load(i);
     DLLInfo& r = record(i);
@@ -89,9 +90,11 @@ int32_t FeliCaDLLHost::Probe() {
     r.HasValidReader = false;
     for (uint16_t j = 0; j < r.FunctionNumber; ++j) {
       SetCurrentFunction(j);
-      if (static_cast<int16_t>(ReaderInitialize(0)) < 0) continue;
-      const auto opened = static_cast<int16_t>(ReaderOpen(std::nullopt));
-      if (opened != 0 && opened != FELICA_ALREADY_OPEN) continue;
+      ProbeOutcome& outcome = probeOutcomes_.emplace_back(ProbeOutcome{i, j, 0, std::nullopt});
+      outcome.initialize = static_cast<int16_t>(ReaderInitialize(0));
+      if (outcome.initialize < 0) continue;
+      outcome.open = static_cast<int16_t>(ReaderOpen(std::nullopt));
+      if (*outcome.open != 0 && *outcome.open != FELICA_ALREADY_OPEN) continue;
       if (firstPlugin < 0) {
         firstPlugin = i;
         firstFunction = j;
@@ -104,7 +107,21 @@ int32_t FeliCaDLLHost::Probe() {
   }
   SelectCurrent(firstPlugin);
   SetCurrentFunction(firstFunction);
+  NoteProbe();
   return found;
+}
+
+void FeliCaDLLHost::NoteProbe() {
+  for (const ProbeOutcome& o : probeOutcomes_) {
+    std::string text = platform::U8(GetName(o.plugin)) + " function " +
+                       std::to_string(o.function + 1) + ": DLL_Initialize gives " +
+                       std::to_string(o.initialize);
+    if (o.open) text += ", DLL_Open gives " + std::to_string(*o.open);
+    ui_.Note(text);
+  }
+  ui_.Note(GetCurrentFunction() < 0
+               ? std::string("no plug-in answered with a reader")
+               : "reads go to " + platform::U8(GetName(static_cast<uint16_t>(GetCurrent()))));
 }
 
 // Each plug-in's data goes to its present position; data stored there for a plug-in that

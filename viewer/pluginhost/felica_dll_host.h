@@ -10,6 +10,14 @@ namespace lorvane::pluginhost {
 inline constexpr char16_t kRegistryBaseName[] = u"FeliCaDLL";
 inline constexpr char16_t kAcceptedVersions[] = u"010";
 
+// What one function of one plug-in answered the last probe.
+struct ProbeOutcome {
+  uint16_t plugin = 0;
+  uint16_t function = 0;
+  int16_t initialize = 0;       // DLL_Initialize's status
+  std::optional<int16_t> open;  // DLL_Open's, when it was called
+};
+
 class FeliCaDLLHost : public DLLHost {
  public:
   FeliCaDLLHost(HostUi& ui, std::filesystem::path programFolder);
@@ -26,6 +34,7 @@ class FeliCaDLLHost : public DLLHost {
   bool PrepareSettings(uint16_t index);
   // Tries every plug-in's functions for a reader; 1 when one answered.
   int32_t Probe();
+  const std::vector<ProbeOutcome>& probeOutcomes() const { return probeOutcomes_; }
   void SaveSettings();
   // The reader the current plug-in's own settings chose: the text its first setting entry
   // holds, when that is a non-empty, terminated, printable text.
@@ -35,6 +44,9 @@ class FeliCaDLLHost : public DLLHost {
   // Creates the setting entry of one function from the plug-in (and, when the plug-in's
   // texts are unchanged and the size agrees, from the registry file).
   bool PrepareEntry(uint16_t index, uint16_t function, GetSettingFn getSetting);
+  void NoteProbe();
+
+  std::vector<ProbeOutcome> probeOutcomes_;
 };
 
 // The reader a card definition reads through: the host's current plug-in, opened on the

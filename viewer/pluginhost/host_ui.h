@@ -16,15 +16,23 @@ class HostUi {
   virtual std::optional<std::u16string> BrowseFolder(const std::u16string& initial) = 0;
   virtual void ShowMessage(const std::u16string& text, const std::u16string& caption,
                            MessageKind kind) = 0;
+  // What the host did and why (libraries loaded or refused, the probe's answers), for
+  // whoever wants the details; nothing by default.
+  virtual void Note(const std::string& /*text*/) {}
 };
 
 // The command line's answers: every folder choice is cancelled, messages go to standard
-// error as "caption: text".
+// error as "caption: text", and so do the notes when `verbose` is set.
 class CommandLineUi final : public HostUi {
  public:
+  explicit CommandLineUi(bool verbose = false) : verbose_(verbose) {}
   std::optional<std::u16string> BrowseFolder(const std::u16string& initial) override;
   void ShowMessage(const std::u16string& text, const std::u16string& caption,
                    MessageKind kind) override;
+  void Note(const std::string& text) override;
+
+ private:
+  bool verbose_;
 };
 
 }  // namespace lorvane::pluginhost

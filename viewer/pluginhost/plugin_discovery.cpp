@@ -50,6 +50,18 @@ bool HasSeparator(const std::u16string& name) {
   return name.find(u'/') != std::u16string::npos || name.find(u'\\') != std::u16string::npos;
 }
 
+// A folder as the start of a path: with a separator at its end.
+std::u16string WithSeparator(std::u16string folder) {
+  if (!folder.empty() && folder.back() != u'/' && folder.back() != u'\\') folder += u'/';
+  return folder;
+}
+
+// The same folder, names compared exactly (this system tells letter cases apart).
+bool SameFolder(const std::u16string& a, const std::u16string& b) {
+  return std::filesystem::path(FolderPath(a)).lexically_normal() ==
+         std::filesystem::path(FolderPath(b)).lexically_normal();
+}
+
 }  // namespace
 
 std::vector<uint16_t> ParseVersionList(std::u16string_view text) {
@@ -64,9 +76,15 @@ std::vector<uint16_t> ParseVersionList(std::u16string_view text) {
   return versions;
 }
 
+// A plug-in's text ends at its first control character: no line break (or worse) from a
+// plug-in reaches a file or the screen.
 std::u16string PluginText(const char* text) {
   if (text == nullptr) return {};
-  return platform::Utf8ToUtf16Lossy(std::string_view(text, strnlen(text, kMaxPluginText)));
+  const std::string_view bounded(text, strnlen(text, kMaxPluginText));
+  const auto end = std::find_if(bounded.begin(), bounded.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+  });
+  return platform::Utf8ToUtf16Lossy(bounded.substr(0, static_cast<size_t>(end - bounded.begin())));
 }
 
 int32_t DLLHost::OpenRegistry(const std::u16string& acceptedVersions) {
@@ -74,7 +92,7 @@ int32_t DLLHost::OpenRegistry(const std::u16string& acceptedVersions) {
   registryFile_ = programFolder_ / (U8(settingsBaseName_) + ".INI");
   folder_ = RegistryString(u"DLLDirectory", kFolderChars);
   if (folder_.empty()) {
-    folder_ = U16(programFolder_.string() + "/");
+    folder_ = WithSeparator(U16(programFolder_.string()));
     if (auto chosen = ui_.BrowseFolder(folder_)) {
       folder_ = *chosen;
       if (folder_.back() != u'/' && folder_.back() != u'\\') folder_ += u'/';
@@ -97,14 +115,35 @@ void DLLHost::ChangeFolder(const std::optional<std::u16string>& path) {
   modified_ = true;
 }
 
-// Folder A (the plug-in folder) and folder B (the program's), A left out when it is B.
+// Folder A (the plug-in folder) and folder B (the program's), A left out when it is B. A
+// folder stored without its last separator is searched all the same.
 std::vector<std::u16string> DLLHost::SearchFolders() const {
-  const std::u16string programFolder = U16(programFolder_.string() + "/");
-  const bool same = platform::EqualsIgnoreAsciiCase(U16(FolderPath(folder_)), programFolder);
+  const std::u16string programFolder = WithSeparator(U16(programFolder_.string()));
+  const std::u16string pluginFolder = WithSeparator(folder_);
   std::vector<std::u16string> folders;
-  if (!folder_.empty() && !same) folders.push_back(folder_);
+  if (!pluginFolder.empty() && !SameFolder(pluginFolder, programFolder))
+    folders.push_back(pluginFolder);
   folders.push_back(programFolder);
   return folders;
+}
+
+platform::LibraryHandle DLLHost::LoadCandidate(const std::u16string& path) {
+  std::string error;
+  platform::LibraryHandle module = platform::LoadLibrary(FolderPath(path), &error);
+  std::error_code ec;
+  if (module == nullptr && std::filesystem::exists(FolderPath(path), ec))
+    ui_.Note(U8(path) + ": cannot be loaded: " + error);
+  return module;
+}
+
+bool DLLHost::Accepted(DLLInfo& record, uint16_t compareCount, const std::u16string& path) {
+  if (Identify(record, compareCount) == 0) {
+    ui_.Note(U8(path) + ": reader plug-in \"" + U8(record.Description) + "\" " +
+             U8(record.Version));
+    return true;
+  }
+  ui_.Note(U8(path) + ": not a reader plug-in: " + rejection_);
+  return false;
 }
 
 // Each plug-in keeps its setting data through the rebuild, whatever its new position.
@@ -154,10 +193,10 @@ void DLLHost::ReidentifySaved() {
     if (record.Name.empty() || HasSeparator(record.Name)) continue;
     for (const auto& folder : folders) {
       const std::u16string path = folder + record.Name;
-      record.Module = platform::LoadLibrary(FolderPath(path));
+      record.Module = LoadCandidate(path);
       if (record.Module == nullptr) continue;
       record.Path = path;
-      if (Identify(record, i) == 0) break;
+      if (Accepted(record, i, path)) break;
       platform::FreeLibrary(record.Module);
       record.Module = nullptr;
     }
@@ -175,9 +214,9 @@ void DLLHost::ScanForNew() {
       if (known) continue;
       DLLInfo record;
       record.Mode = kModeWhenNeeded;
-      record.Module = platform::LoadLibrary(FolderPath(folder + name));
+      record.Module = LoadCandidate(folder + name);
       if (record.Module == nullptr) continue;
-      if (Identify(record, count_) != 0) {
+      if (!Accepted(record, count_, folder + name)) {
         platform::FreeLibrary(record.Module);
         continue;
       }
@@ -190,24 +229,31 @@ void DLLHost::ScanForNew() {
 }
 
 int32_t DLLHost::Identify(DLLInfo& record, uint16_t compareCount) {
+  const auto reject = [&](const char* why) {
+    rejection_ = why;
+    return -1;
+  };
   if (!record.Name.empty()) {
     for (uint16_t k = 0; k < compareCount && k < count_; ++k) {
-      if (platform::EqualsIgnoreAsciiCase(records_[k].Name, record.Name)) return -1;
+      if (platform::EqualsIgnoreAsciiCase(records_[k].Name, record.Name))
+        return reject("a second library of a name already registered");
     }
   }
   const auto info = reinterpret_cast<GetInformationFn>(
       platform::FindSymbol(record.Module, FELICA_EP_GET_INFORMATION));
-  if (info == nullptr) return -1;
-  if (!StartsWithNoCase(info(FELICA_INFO_KIND), kPluginKind)) return -1;
-  if (!StartsWithNoCase(info(FELICA_INFO_PLATFORM), kPlatform)) return -1;
+  if (info == nullptr) return reject("it exports no GetInformation");
+  if (!StartsWithNoCase(info(FELICA_INFO_KIND), kPluginKind))
+    return reject("it is no NFC card reader control library");
+  if (!StartsWithNoCase(info(FELICA_INFO_PLATFORM), kPlatform))
+    return reject("its platform is not the one this program uses");
   record.FunctionNumber = 0;
   const char* version = info(FELICA_INFO_INTERFACE);
-  if (version == nullptr) return -1;
+  if (version == nullptr) return reject("it names no interface version");
   record.InterfaceVersion = 0xFFFF;
   const auto declared = static_cast<uint16_t>(LeadingDecimal(PluginText(version)));
   if (std::find(acceptedVersions_.begin(), acceptedVersions_.end(), declared) ==
       acceptedVersions_.end())
-    return -1;
+    return reject("its interface version is not one this program accepts");
   record.InterfaceVersion = declared;
   record.InfoUnchanged = true;
   const std::pair<int, std::u16string*> texts[] = {{FELICA_INFO_DESCRIPTION, &record.Description},
@@ -215,7 +261,7 @@ int32_t DLLHost::Identify(DLLInfo& record, uint16_t compareCount) {
                                                    {FELICA_INFO_DATE, &record.LatestDate}};
   for (const auto& [item, field] : texts) {
     const char* text = info(item);
-    if (text == nullptr) return -1;
+    if (text == nullptr) return reject("it lacks its description, version or date");
     const std::u16string value = PluginText(text);
     if (*field != value) {
       *field = value;

@@ -1,10 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "viewer/ui/qt_viewer_shell.h"
 
-#include <cstdio>
-
-#include "platform/text_codec.h"
-
 namespace lorvane::ui {
 namespace {
 
@@ -23,7 +19,6 @@ class ModalMainDialog final : public app::ModalDialog {
 }  // namespace
 
 void QtViewerShell::ShowStartupError(const std::u16string& text, const std::u16string& caption) {
-  std::fprintf(stderr, "lorvane: %s\n", platform::U8(text).c_str());
   ShowMessageBox(nullptr, text, caption, pluginhost::MessageKind::kPlain);
 }
 

@@ -10,6 +10,7 @@
 #include "viewer/app/viewer_app.h"
 #include "viewer/ui/artwork.h"
 #include "viewer/ui/definition_error_box.h"
+#include "viewer/ui/file_problem_box.h"
 #include "viewer/ui/main_dialog.h"
 #include "viewer/ui/qt_viewer_shell.h"
 
@@ -103,6 +104,7 @@ int RunWindowProgram(int argc, char** argv, const app::CommandLine& command,
   app::ViewerApp app(executable);
   if (command.screenshot) return TakeScreenshot(app, command, std::move(setup));
   const DefinitionErrorBox definitionErrors;
+  const FileProblemBox fileProblems;
   QtViewerShell shell(std::move(setup));
   return app.Run(shell, LanguageOf(command)) ? app::kExitRead : app::kExitUsage;
 }

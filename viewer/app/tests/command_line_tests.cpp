@@ -95,7 +95,8 @@ TEST(CommandLine, UsageErrorsAndUnreadableFiles) {
       {{"--json"}, "go with --read"},
       {{"--definitions", "/tmp"}, "go with --read"},
       {{"--read", "--screenshot", "x.png"}, "does not go with --read"},
-      {{"--read", "--card", "/no/such/card.json"}, "/no/such/card.json: cannot be opened"},
+      {{"--read", "--card", "/no/such/card.json"},
+       "/no/such/card.json: cannot be read: No such file or directory"},
       {{"--read", "--card", kSample.string(), "--definitions", "/no/such/folder"},
        "/no/such/folder"},
       {{"--read", "--card", (kBin / "Define/Language/English/Language.ini").string()},
@@ -121,7 +122,9 @@ TEST(CommandLine, TheProgramFolderIsPortableAndReadWritesNoSettings) {
   fs::remove_all(dir.path() / "Define");
   r = RunLorvane({"--read", "--card", kSample.string()}, dir.path() / "lorvane");
   EXPECT_EQ(r.status, kExitUsage);
-  EXPECT_EQ(r.err, "Language Initialize Error!\n");
+  EXPECT_EQ(r.err,
+            "Language Initialize Error!\nlorvane: no language of the program \"lorvane\" in " +
+                (dir.path() / "Define/Language/").string() + "\n");
   EXPECT_FALSE(fs::exists(dir.path() / "lorvane.INI"));
 }
 

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "viewer/ui/file_problem_box.h"
 #include "viewer/ui/qt_viewer_shell.h"
 #include "viewer/ui/tests/gui_fixture.h"
 
@@ -74,6 +75,31 @@ TEST_F(GuiTest, WithoutLanguagesTheErrorBoxShowsAndNothingIsWritten) {
   EXPECT_EQ(icon, QMessageBox::NoIcon);
   EXPECT_FALSE(fs::exists(Folder() / "lorvane.INI"));
   EXPECT_FALSE(fs::exists(Folder() / "FeliCaDLL.INI"));
+}
+
+TEST_F(GuiTest, AFileThatCannotBeReadIsShownInABoxOnce) {
+  fs::create_directory(Folder() / "FeliCaDLL.INI");
+  const FileProblemBox problems;
+  app::ViewerApp app(Exe());
+  QtViewerShell shell({});
+  std::vector<std::string> boxes;
+  std::function<void(QWidget*)> answer = [&](QWidget* modal) {
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      boxes.push_back(box->windowTitle().toStdString() + "|" + box->text().toStdString());
+      box->accept();
+      WhenModal(answer);
+    } else if (auto* chooser = qobject_cast<QFileDialog*>(modal)) {
+      chooser->reject();
+      WhenModal(answer);
+    } else {
+      qobject_cast<QDialog*>(modal)->reject();
+    }
+  };
+  WhenModal(answer);
+  ASSERT_TRUE(app.Run(shell, std::nullopt));
+  EXPECT_EQ(boxes, std::vector<std::string>{"Error|" + (Folder() / "FeliCaDLL.INI").string() +
+                                            ": cannot be read: is a folder, not a file"});
+  EXPECT_TRUE(fs::is_directory(Folder() / "FeliCaDLL.INI"));
 }
 
 }  // namespace
