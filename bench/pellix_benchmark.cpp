@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads through Pellix, pcscd and the virtual ACR122: 20 blocks one by one with DLL_Read,
 // then 255 blocks with one DLL_Read2 call. Prints, for each, the exchanges made with the
 // reader, the wall time, and the share of that time spent outside pcscd's round trips.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // lorvane --read through Pellix, pcscd and the virtual ACR122 on a card with a 20-record
 // history: median wall time, exchanges with the reader and peak memory per run.
 #include <sys/resource.h>

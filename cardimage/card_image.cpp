@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cardimage/card_image.h"
 
 #include "platform/file_io.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a FeliCa card shows to a reader, as saved in a card image file: its IDm and PMm, its
 // systems, and per system its areas and services with the blocks readable without a key.
 #pragma once

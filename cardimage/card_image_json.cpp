@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <nlohmann/json.hpp>
 
 #include <algorithm>

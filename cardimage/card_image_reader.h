@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A reader with a card image lying on it: answers polls, card identity and block reads as
 // a FeliCa card would through a reader plug-in.
 #pragma once

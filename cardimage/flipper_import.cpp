@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Import of the FeliCa dumps a Flipper Zero saves ("Data format version: 2"): header, the
 // systems with their service lists, and the "Block" lines of the public services.
 #include <charconv>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Card image files, native and Flipper: a parsed image must write out and read back the same.
 #include <cstddef>
 #include <cstdint>

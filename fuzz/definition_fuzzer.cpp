@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Card definitions: the input is a definition file; the card answers every block with bytes
 // taken from the input. Loading, reading and decoding must stay inside their buffers.
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // INI files: parsing, lookups and in-place writes of arbitrary bytes. A value written must
 // read back, and a second write of the same value must change nothing.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs a fuzz target over every file of the folders named on the command line, so the
 // corpus and the fixture files are replayed by the ordinary test run.
 #include <cstdint>

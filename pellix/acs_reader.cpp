@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pellix/acs_reader.h"
 
 #include <strings.h>

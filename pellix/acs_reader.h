@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ACR122 driver object: reader entries, the open reader, the cards found by the last
 // poll and the current card's system codes, and the operations the exported entry points
 // are made of. One instance per process, created when the library is loaded.

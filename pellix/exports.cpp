@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: MIT
 // The entry points of the reader plug-in, and the driver object's life: created when the
 // library is loaded into a process, destroyed when it is unloaded.
 #include <cstring>
 #include <new>
 
+#include "build_info.h"
 #include "pellix/acs_reader.h"
 #include "pellix/trace_channel.h"
 #include "plugin-api/dialog_module.h"
@@ -63,9 +65,9 @@ FELICA_PLUGIN_EXPORT const char* GetInformation(int32_t index) {
     case FELICA_INFO_DESCRIPTION:
       return "Advanced Card System Ltd. Readers overlap DLL";
     case FELICA_INFO_VERSION:
-      return "1.00";
+      return LORVANE_VERSION_TEXT;
     case FELICA_INFO_COPYRIGHT:
-      return "Copyright (C) 2026 The Lorvane developers";
+      return LORVANE_COPYRIGHT;
     case FELICA_INFO_DATE:
       return "2008/04/29";
     case FELICA_INFO_FUNCTION(0):

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pellix/felica_commands.h"
 
 #include <algorithm>

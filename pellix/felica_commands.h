@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // FeliCa commands carried in the ACR122's pseudo-APDUs: the poll (InListPassiveTarget) and
 // Request System Code, Search Service Code, Read and Write Without Encryption
 // (InDataExchange). Every answer is read only as far as the reader actually sent it.

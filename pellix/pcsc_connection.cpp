@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pellix/pcsc_connection.h"
 
 #include <PCSC/pcsclite.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The lowest layer of the ACR122 driver: the PC/SC context, reader groups and readers, the
 // connection to one reader, the two-step exchange of its pseudo-APDUs (command, then GET
 // RESPONSE), and the status text every layer writes its failures to.

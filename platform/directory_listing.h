@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Folder listings in a fixed order (byte order of the names), so that every search the
 // viewer makes returns its matches the same way on every machine.
 #pragma once

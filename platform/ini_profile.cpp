@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/ini_profile.h"
 
 #include <sys/stat.h>

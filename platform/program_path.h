@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the running program lies.
 #pragma once
 

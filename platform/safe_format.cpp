@@ -1,4 +1,7 @@
+// SPDX-License-Identifier: MIT
 #include "platform/safe_format.h"
+
+#include "platform/text_codec.h"
 
 #include <optional>
 
@@ -69,9 +72,13 @@ std::u16string Digits(uint32_t value, uint32_t base, bool upper) {
   return out;
 }
 
+WidthUnit g_widthUnit = WidthUnit::kCodeUnits;
+
 std::u16string Pad(std::u16string body, const Spec& s, size_t prefixLen, bool zeroAllowed) {
-  if (body.size() >= s.width) return body;
-  const size_t fill = s.width - body.size();
+  const size_t width =
+      g_widthUnit == WidthUnit::kTerminalColumns ? TerminalColumns(body) : body.size();
+  if (width >= s.width) return body;
+  const size_t fill = s.width - width;
   if (s.left) return body + std::u16string(fill, u' ');
   if (s.zero && zeroAllowed) {
     return body.insert(prefixLen, std::u16string(fill, u'0'));
@@ -126,6 +133,8 @@ std::u16string Convert(const Spec& s, std::span<const FormatArg> args, size_t& n
 }
 
 }  // namespace
+
+void SetFormatWidthUnit(WidthUnit unit) { g_widthUnit = unit; }
 
 std::u16string SafeFormat(std::u16string_view format, std::span<const FormatArg> args) {
   std::u16string out;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A printf-style formatter for formats that come from files. It never reads an argument
 // that was not passed: a conversion with no argument left produces no text, a numeric
 // conversion given a text inserts the text, %s given a number inserts its decimal text, and
@@ -29,5 +30,11 @@ class FormatArg {
 
 // Flags "-+ #0", width and precision are honoured; h, l and ll are accepted and ignored.
 std::u16string SafeFormat(std::u16string_view format, std::span<const FormatArg> args);
+
+// What a field width counts: UTF-16 code units (as the window and the JSON output show
+// lines), or the columns a terminal gives the text (a wide Japanese character takes two), for
+// text printed to a terminal. Process-wide; code units unless set.
+enum class WidthUnit { kCodeUnits, kTerminalColumns };
+void SetFormatWidthUnit(WidthUnit unit);
 
 }  // namespace lorvane::platform

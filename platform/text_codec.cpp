@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: MIT
 #include "platform/text_codec.h"
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <vector>
@@ -223,6 +225,47 @@ std::u16string_view TrimRight(std::u16string_view text, std::u16string_view set)
   const size_t last = text.find_last_not_of(set);
   if (last == std::u16string_view::npos) return {};
   return text.substr(0, last + 1);
+}
+
+namespace {
+
+struct Range {
+  char32_t first;
+  char32_t last;
+};
+
+// East Asian Wide and Fullwidth characters (Unicode's EastAsianWidth W and F), by block.
+constexpr Range kWide[] = {
+    {0x1100, 0x115F},   {0x231A, 0x231B},   {0x2329, 0x232A},   {0x23E9, 0x23EC},
+    {0x2E80, 0x303E},   {0x3041, 0x33FF},   {0x3400, 0x4DBF},   {0x4E00, 0x9FFF},
+    {0xA000, 0xA4CF},   {0xA960, 0xA97F},   {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},
+    {0xFE10, 0xFE19},   {0xFE30, 0xFE6F},   {0xFF00, 0xFF60},   {0xFFE0, 0xFFE6},
+    {0x1F300, 0x1F64F}, {0x1F900, 0x1F9FF}, {0x20000, 0x2FFFD}, {0x30000, 0x3FFFD},
+};
+// Combining marks, which take no column of their own.
+constexpr Range kZero[] = {
+    {0x0300, 0x036F}, {0x1AB0, 0x1AFF}, {0x1DC0, 0x1DFF}, {0x200B, 0x200F},
+    {0x20D0, 0x20FF}, {0x3099, 0x309A}, {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F},
+};
+
+bool In(const Range* begin, const Range* end, char32_t c) {
+  return std::any_of(begin, end, [c](const Range& r) { return c >= r.first && c <= r.last; });
+}
+
+}  // namespace
+
+size_t TerminalColumns(std::u16string_view text) {
+  size_t columns = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    }
+    if (c < 0x20 || (c >= 0x7F && c < 0xA0) || In(std::begin(kZero), std::end(kZero), c)) continue;
+    columns += In(std::begin(kWide), std::end(kWide), c) ? 2 : 1;
+  }
+  return columns;
 }
 
 }  // namespace lorvane::platform

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Conversions between UTF-8, UTF-16 and CP932, and the small ASCII-only text helpers
 // that the INI layer and the viewer share.
 #pragma once
@@ -45,6 +46,10 @@ std::u16string_view TrimRight(std::u16string_view text, std::u16string_view set)
 inline constexpr std::u16string_view kIniBlanks = u" \t\v\f\x1A";
 // White space in the sense of C's isspace for the ASCII range.
 inline constexpr std::u16string_view kWhiteSpace = u" \t\v\f\r\n";
+
+// The columns a terminal gives the text: two for East Asian wide and full-width characters,
+// none for combining marks and control characters, one for the rest.
+size_t TerminalColumns(std::u16string_view text);
 
 // Shorthand for literal UTF-8 text in code and tests.
 inline std::u16string U16(std::string_view utf8) { return Utf8ToUtf16Lossy(utf8); }

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * The reader plug-in interface: the entry points every reader plug-in exports, the records
  * that cross the boundary and the status values. Shared by the viewer (host) and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The argument checks that every plug-in's GetSetting makes, in the order the interface
 // fixes them, before it looks at the mode (C++ helper for plug-ins written in C++).
 #pragma once

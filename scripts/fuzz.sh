@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs each fuzz target of a fuzz build for the given number of seconds, starting from the
 # checked-in corpus and the shipped and fixture files. New inputs go to a scratch folder.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages that building and testing need (as root, or through sudo).
 set -euo pipefail
 
@@ -9,6 +10,7 @@ packages=(
   libpcsclite-dev pcscd
   qt6-base-dev qt6-svg-dev fonts-vlgothic
   xvfb xauth xdotool
+  desktop-file-utils appstream dpkg-dev lintian
 )
 
 missing=()

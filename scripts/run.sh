@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Sets up, builds and starts the viewer. With a display it opens the window; without one it
 # says so and reads the card once and prints it (lorvane --read): through a reader when one
 # is attached, else the bundled sample card through the card-image plug-in. Any arguments go

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Sets up and runs every check: the tests (GCC), the tests again under AddressSanitizer and
 # UBSan, the layout check, and a short run of each fuzz target (clang, libFuzzer).
 # FUZZ_SECONDS sets how long each fuzz target runs (default 30; 0 skips fuzzing).
@@ -22,7 +23,7 @@ scripts/check-format.sh
 seconds=${FUZZ_SECONDS:-30}
 if [ "$seconds" -gt 0 ]; then
   echo "== fuzzing, ${seconds}s per target"
-  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLORVANE_WERROR=ON \
     -DLORVANE_FUZZ=ON -DLORVANE_SANITIZE=ON -DLORVANE_TESTS=OFF >/dev/null
   cmake --build build-fuzz -j "$(nproc)" --target ini_fuzzer definition_fuzzer card_image_fuzzer \
     pellix_reply_fuzzer registry_profile_fuzzer pcsc_framing_fuzzer plugin_boundary_fuzzer \

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes the bundled sample card: a made-up transit IC card with 14 uses and 6 empty
 history records, in the card image format (resources/samples/sample-transit.json)."""
 import json

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Card operations through pcscd and the virtual reader: the frames sent, byte for byte,
 // what was made of the answers, the trace lines, and the answers that lie.
 #include <gtest/gtest.h>
@@ -64,7 +65,7 @@ TEST_F(PellixTest, PollWithoutACard) {
   pcscd_->RemoveCard();
   trace_->Take();
   EXPECT_EQ(p_->REQC(0x0003), FELICA_NOTHING);
-  EXPECT_EQ(trace_->Take().back(), "REQC(0003) : Card nothing.");
+  EXPECT_EQ(trace_->TakeLast(), "REQC(0003) : Card nothing.");
   const uint8_t* card = reinterpret_cast<const uint8_t*>(1);
   p_->SetCurrentCard(0, &card);
   EXPECT_EQ(card, nullptr);
@@ -83,7 +84,7 @@ TEST_F(PellixCard, ReadsOneBlockPerCommand) {
                                    "FeliCaRead() : Success."}));
   EXPECT_EQ(p_->Read(0x0048, 0, data), FELICA_NOTHING);  // exists, needs a key: A6
   EXPECT_EQ(p_->Read(0x090F, 20, data), FELICA_E_READ);  // beyond the service: A8
-  EXPECT_EQ(trace_->Take().back(), "FeliCaRead() : Card status : f1=0xA8, f2=0x01.");
+  EXPECT_EQ(trace_->TakeLast(), "FeliCaRead() : Card status : f1=0xA8, f2=0x01.");
   EXPECT_EQ(p_->Read(0x090F, 0, nullptr), FELICA_E_PARAMETER);
   EXPECT_EQ(p_->Read(0x0813, 0, data), FELICA_NOTHING);  // purse cashback element 0x90
   EXPECT_EQ(Commands().back(), "FF 00 00 00 13 D4 40 01 10 06 " + kIdmHex + " 01 13 08 01 90 00");
@@ -181,7 +182,7 @@ TEST_F(PellixCard, CardRemovedBetweenCommands) {
   pcscd_->RemoveCard();
   uint8_t data[16];
   EXPECT_EQ(p_->Read(0x090F, 0, data), FELICA_E_READ);
-  EXPECT_EQ(trace_->Take().back(), "FeliCaRead() : Reader Error : 0x01.");
+  EXPECT_EQ(trace_->TakeLast(), "FeliCaRead() : Reader Error : 0x01.");
   uint32_t code, end;
   EXPECT_EQ(p_->GetServiceCode(0, &code, &end), FELICA_E_SEARCH);
 }

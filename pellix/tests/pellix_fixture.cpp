@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pellix/tests/pellix_fixture.h"
 
 #include <cstdio>

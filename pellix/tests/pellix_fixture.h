@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pellix loaded into the test process, talking to virtual ACR122 readers through a private
 // pcscd, with the trace lines captured.
 #pragma once

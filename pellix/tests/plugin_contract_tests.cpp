@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The entry points that need no reader: identification, settings exchange, and the
 // library's load and unload.
 #include <gtest/gtest.h>

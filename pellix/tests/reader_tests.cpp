@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reader discovery, opening and closing, and the reader faults, through the real pcscd.
 #include <gtest/gtest.h>
 

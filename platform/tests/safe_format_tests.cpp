@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/safe_format.h"
 
 #include <gtest/gtest.h>
@@ -48,6 +49,19 @@ TEST(SafeFormat, UnsupportedConversionsProduceNothing) {
   EXPECT_EQ(Fmt(u"end%", {1}), "end");
   EXPECT_EQ(Fmt(u"end%-08", {1}), "end");
   EXPECT_EQ(Fmt(u"%999999999999d", {1}).size(), 4096u);
+}
+
+TEST(SafeFormat, WidthsCountTerminalColumnsWhenAskedTo) {
+  EXPECT_EQ(TerminalColumns(u"改札機 ab"), 9u);
+  EXPECT_EQ(TerminalColumns(u"ﾊﾞｰｼﾞｮﾝ"), 7u);     // half-width katakana: one column each
+  EXPECT_EQ(TerminalColumns(u"e\u0301\t"), 1u);   // a combining accent and a tab take none
+  EXPECT_EQ(TerminalColumns(u"\U0002000B"), 2u);  // beyond the first plane, as a pair
+  const std::vector<FormatArg> args = {u"改札機", 42};
+  EXPECT_EQ(SafeFormat(u"[%-8s|%5d]", args), u"[改札機     |   42]");
+  SetFormatWidthUnit(WidthUnit::kTerminalColumns);
+  EXPECT_EQ(SafeFormat(u"[%-8s|%5d]", args), u"[改札機  |   42]");
+  EXPECT_EQ(SafeFormat(u"[%.2s]", args), u"[改札]");  // precision still counts characters
+  SetFormatWidthUnit(WidthUnit::kCodeUnits);
 }
 
 }  // namespace

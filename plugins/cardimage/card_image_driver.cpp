@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "plugins/cardimage/card_image_driver.h"
 
 #include <algorithm>

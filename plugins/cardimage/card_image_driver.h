@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A reader plug-in whose "reader" is a card image file: the card lies on it for good. It
 // gives the statuses the ACR122 driver gives for the same card.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The entry points of the card-image reader plug-in. The image it serves is the one named
 // when the reader is opened (the host hands over the image chosen in the plug-in's own
 // settings), else the file named by LORVANE_CARD_IMAGE, else the bundled sample card beside
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <new>
 
+#include "build_info.h"
 #include "plugin-api/dialog_module.h"
 #include "plugin-api/felica_plugin.h"
 #include "plugin-api/setting_request.h"
@@ -28,11 +30,17 @@ const char* ChosenImage() {
   return chosen != nullptr && *chosen != '\0' ? chosen : nullptr;
 }
 
+// The bundled sample card: beside the plug-in in a program folder, in the shared data of an
+// installed program.
 std::filesystem::path SampleImage() {
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(&SampleImage), &info) == 0 || info.dli_fname == nullptr)
     return {};
-  return std::filesystem::path(info.dli_fname).parent_path() / "samples" / "sample-transit.json";
+  const std::filesystem::path folder = std::filesystem::path(info.dli_fname).parent_path();
+  const std::filesystem::path beside = folder / "samples" / "sample-transit.json";
+  std::error_code ec;
+  if (std::filesystem::exists(beside, ec)) return beside;
+  return (folder / LORVANE_PLUGINS_TO_DATA / "samples" / "sample-transit.json").lexically_normal();
 }
 
 __attribute__((constructor)) void LoadDriver() {
@@ -76,9 +84,9 @@ FELICA_PLUGIN_EXPORT const char* GetInformation(int32_t index) {
     case FELICA_INFO_DESCRIPTION:
       return "Card image reader: a saved FeliCa card image as a card on a reader";
     case FELICA_INFO_VERSION:
-      return "1.00";
+      return LORVANE_VERSION_TEXT;
     case FELICA_INFO_COPYRIGHT:
-      return "Copyright (C) 2026 The Lorvane developers";
+      return LORVANE_COPYRIGHT;
     case FELICA_INFO_DATE:
       return "2026/12/08";
     case FELICA_INFO_FUNCTION(0):

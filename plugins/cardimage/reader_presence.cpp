@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "plugins/cardimage/reader_presence.h"
 
 #include <dlfcn.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A reader plug-in loaded for a test, with its entry points looked up by name.
 #pragma once
 

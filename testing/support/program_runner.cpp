@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "testing/support/program_runner.h"
 
 #include <sys/wait.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs a program for a test and collects its exit status and output.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "testing/support/temp_dir.h"
 
 #include <cstdlib>

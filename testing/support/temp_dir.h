@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A scratch folder for one test, removed when the test ends.
 #pragma once
 

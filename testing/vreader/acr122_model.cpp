@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "testing/vreader/acr122_model.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The SAM-equipped ACR122 as a T=0 smart card reader: every pseudo-APDU is answered
 // "61 L" and its answer fetched with GET RESPONSE (FF C0 00 00 L); PN532 commands travel
 // in the direct-transmit APDU FF 00 00 00 Lc D4 ...

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "testing/vreader/felica_card_model.h"
 
 #include <algorithm>

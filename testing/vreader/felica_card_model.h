@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A FeliCa card as the PN532 sees it, served from a card image: polling with system code
 // wildcards, Request System Code, Search Service Code over areas and services, and Read and
 // Write Without Encryption with their status flags and per-command limits. A packet the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The virtual ACR122 as an IFD handler that pcscd loads. Each reader's DEVICENAME is
 // "vreader:<control folder>"; see reader_control.h for what the folder holds.
 #include <PCSC/pcsclite.h>

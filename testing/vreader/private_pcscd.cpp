@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "testing/vreader/private_pcscd.h"
 
 #include <PCSC/winscard.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A private pcscd for one test: its own reader.conf with virtual ACR122 readers, started by
 // socket activation on a socket of this test process, stopped by pid.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "testing/vreader/reader_control.h"
 
 #include <cstdio>

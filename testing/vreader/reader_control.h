@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The control folder of one virtual reader, read again on every call so that a test can
 // change the card or inject a fault while pcscd runs:
 //   card      path of the card image on the reader; absent or empty: no card in the field

@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: MIT
 #include "testing/vreader/trace_capture.h"
 
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -76,16 +78,26 @@ void TraceCapture::Drain() {
   }
 }
 
+// The driver sends each line before its call returns, so every line is queued by now: wait
+// until the queue is empty and no line has arrived for a while (a busy machine may keep the
+// draining thread waiting).
 std::vector<std::string> TraceCapture::Take() {
   size_t seen = static_cast<size_t>(-1);
-  for (int i = 0; i < 100; ++i) {  // until nothing new arrives for 30 ms
+  for (int i = 0; i < 100; ++i) {
     std::this_thread::sleep_for(30ms);
+    int queued = 0;
+    if (fd_ >= 0 && ioctl(fd_, FIONREAD, &queued) != 0) queued = 0;
     std::lock_guard lock(mutex_);
-    if (lines_.size() == seen) break;
+    if (lines_.size() == seen && (queued == 0 || paused_)) break;  // paused: nothing drains
     seen = lines_.size();
   }
   std::lock_guard lock(mutex_);
   return std::exchange(lines_, {});
+}
+
+std::string TraceCapture::TakeLast() {
+  const std::vector<std::string> lines = Take();
+  return lines.empty() ? "<no trace line>" : lines.back();
 }
 
 void TraceCapture::Pause() { paused_ = true; }

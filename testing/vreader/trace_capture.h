@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Listens on the driver's trace socket for the life of a test, draining it on a thread of
 // its own, and returns the lines sent.
 #pragma once
@@ -23,6 +24,8 @@ class TraceCapture {
   bool listening() const { return fd_ >= 0; }
   // The lines received since the last call, once the driver has been quiet for a moment.
   std::vector<std::string> Take();
+  // The last of those lines ("<no trace line>" when none came).
+  std::string TakeLast();
   // Stops draining: the socket stays bound but nobody reads it, as with a stuck viewer.
   void Pause();
 

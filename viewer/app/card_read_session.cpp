@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "viewer/app/card_read_session.h"
 
 namespace lorvane::app {

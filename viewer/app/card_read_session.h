@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One press of the read button: open the reader, let the definitions read the card in load
 // order until 8 have succeeded, close the reader; and what the dialog then shows per tab.
 #pragma once

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "build_info.h"
 #include "cardimage/card_image.h"
+#include "platform/safe_format.h"
 #include "platform/text_codec.h"
 #include "plugin-api/felica_plugin.h"
 #include "viewer/app/main_dialog_model.h"
@@ -185,7 +187,7 @@ int RunCommandLine(const CommandLine& command, const std::string& executable) {
     return kExitRead;
   }
   if (command.version) {
-    std::puts("lorvane 1.00");
+    std::puts("lorvane " LORVANE_VERSION_TEXT);
     return kExitRead;
   }
   ViewerApp app(executable);
@@ -198,6 +200,8 @@ int RunCommandLine(const CommandLine& command, const std::string& executable) {
     std::fprintf(stderr, "lorvane: %s: no such definition folder\n", folder.string().c_str());
     return kExitUsage;
   }
+  // Printed for people, lines are padded to line up in a terminal; JSON keeps the window's.
+  if (!command.json) platform::SetFormatWidthUnit(platform::WidthUnit::kTerminalColumns);
   pluginhost::CommandLineUi ui(command.verbose);
   MainDialogModel model(app, ui);
   if (!ServeCard(model, command)) return kExitUsage;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The viewer's command line: a headless read of a card image or a reader, printed as text
 // or JSON.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "viewer/app/definition_discovery.h"
 
 #include <algorithm>

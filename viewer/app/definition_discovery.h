@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Finding the card definitions of a definition folder: the sections of CardDefine.ini in
 // order, then each CardDef_*.ini whose card name is not loaded yet; at most 20 in all.
 #pragma once

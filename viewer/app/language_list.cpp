@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "viewer/app/language_list.h"
 
 #include "platform/directory_listing.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The languages of the viewer: the folders below the language base folder whose
 // Language.ini names this program, and which of them is selected.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "viewer/app/language_table.h"
 
 #include "platform/ini_profile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The language catalogue with the texts of the selected language: the main dialog's
 // strings, its messages and the popup menu texts. A missing text reads as its key name.
 #pragma once

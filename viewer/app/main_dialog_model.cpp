@@ -15,7 +15,9 @@ std::optional<std::u16string> CardImageOfEntry(const std::u16string& entry) {
 }
 
 MainDialogModel::MainDialogModel(ViewerApp& app, pluginhost::HostUi& ui)
-    : app_(app), host_(std::make_unique<pluginhost::FeliCaDLLHost>(ui, app.paths().folder)) {}
+    : app_(app),
+      host_(std::make_unique<pluginhost::FeliCaDLLHost>(ui, app.paths().pluginFolder,
+                                                        app.paths().configFolder)) {}
 
 MainDialogModel::~MainDialogModel() {
   readList_.clear();
@@ -24,7 +26,7 @@ MainDialogModel::~MainDialogModel() {
 }
 
 void MainDialogModel::StartHost() {
-  host_->ChangeFolder(platform::U16(app_.paths().folder.string() + "/"));
+  host_->ChangeFolder(platform::U16(app_.paths().pluginFolder.string() + "/"));
   host_->Start();
 }
 

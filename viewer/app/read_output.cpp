@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "viewer/app/read_output.h"
 
 #include <nlohmann/json.hpp>

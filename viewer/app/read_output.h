@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Printing the tabs of a card read, as text or as the JSON document of the command line.
 #pragma once
 

@@ -1,9 +1,14 @@
+// SPDX-License-Identifier: MIT
 #include "viewer/app/viewer_app.h"
+
+#include <pwd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
+#include "build_info.h"
 #include "platform/text_codec.h"
 
 namespace lorvane::app {
@@ -19,11 +24,33 @@ std::string LocaleLanguage() {
 
 }  // namespace
 
+// $VARIABLE when it is an absolute path, else the fallback below the home folder.
+std::filesystem::path XdgFolder(const char* variable, const char* underHome) {
+  const char* value = std::getenv(variable);
+  if (value != nullptr && *value == '/') return value;
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || *home != '/') {
+    const passwd* user = getpwuid(getuid());
+    home = user != nullptr ? user->pw_dir : "/";
+  }
+  return std::filesystem::path(home) / underHome;
+}
+
 ProgramPaths ProgramPaths::For(const std::filesystem::path& executable) {
   ProgramPaths p;
   p.folder = executable.parent_path();
   p.baseName = platform::U16(executable.stem().string());
-  p.settingsFile = p.folder / (executable.stem().string() + ".INI");
+  std::error_code ec;
+  p.portable = std::filesystem::is_directory(p.folder / "Define", ec);
+  if (p.portable) {
+    p.dataFolder = p.pluginFolder = p.configFolder = p.folder;
+  } else {
+    p.dataFolder = (p.folder / LORVANE_BIN_TO_DATA).lexically_normal();
+    p.pluginFolder = (p.folder / LORVANE_BIN_TO_PLUGINS).lexically_normal();
+    p.configFolder = XdgFolder("XDG_CONFIG_HOME", ".config") / "lorvane";
+    p.userLanguages = XdgFolder("XDG_DATA_HOME", ".local/share") / "lorvane/Define/Language";
+  }
+  p.settingsFile = p.configFolder / (executable.stem().string() + ".INI");
   return p;
 }
 
@@ -38,13 +65,20 @@ std::u16string DefaultLanguageName() {
 ViewerApp::ViewerApp(const std::filesystem::path& executable)
     : paths_(ProgramPaths::For(executable)) {}
 
+// The "LanguageDirectory" setting below the data folder; an installed program's user
+// languages take its place when they exist.
 std::filesystem::path ViewerApp::LanguageBaseFolder() const {
+  std::error_code ec;
+  if (!paths_.portable && std::filesystem::is_directory(paths_.userLanguages, ec))
+    return paths_.userLanguages / "";
   std::string setting = platform::U8(settings_.languageDirectory);
   std::replace(setting.begin(), setting.end(), '\\', '/');
-  return std::filesystem::path(paths_.folder.string() + "/" + setting + "/").lexically_normal();
+  return std::filesystem::path(paths_.dataFolder.string() + "/" + setting + "/").lexically_normal();
 }
 
 bool ViewerApp::Start(const std::optional<std::u16string>& languageOverride) {
+  std::error_code ec;
+  if (!paths_.portable) std::filesystem::create_directories(paths_.configFolder, ec);
   settings_ = ViewerSettings::Read(paths_.settingsFile);
   std::u16string wanted = languageOverride.value_or(settings_.language);
   if (wanted.empty()) wanted = DefaultLanguageName();
@@ -87,10 +121,11 @@ bool ViewerApp::Run(ViewerShell& shell, const std::optional<std::u16string>& lan
   return true;
 }
 
-std::u16string ViewerApp::AboutProductText() const { return u"Lorvane\nlorvane Version 1.00"; }
-
-std::u16string ViewerApp::AboutNoticeText() const {
-  return u"Copyright (C) 2026 The Lorvane developers";
+// "<product>\n<file name> Version <version>", as the build describes the program.
+std::u16string ViewerApp::AboutProductText() const {
+  return platform::U16("Lorvane\nlorvane Version " LORVANE_VERSION_TEXT);
 }
+
+std::u16string ViewerApp::AboutNoticeText() const { return platform::U16(LORVANE_COPYRIGHT); }
 
 }  // namespace lorvane::app

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Everything the viewer does before its dialog opens and after it closes: where the program
 // lies, its settings, and the language catalogue.
 #pragma once
@@ -34,10 +35,20 @@ class ViewerShell {
   virtual std::unique_ptr<ModalDialog> CreateMainDialog(ViewerApp& app) = 0;
 };
 
+// Where the program finds its parts and keeps its files. A portable program folder (Define/
+// beside the executable) holds everything: languages, definitions, plug-ins, the settings
+// file and the plug-in registry. An installed program finds its plug-ins and data in the
+// install tree and keeps its files in $XDG_CONFIG_HOME/lorvane.
 struct ProgramPaths {
-  std::filesystem::path folder;        // the executable's folder
-  std::u16string baseName;             // file name without folder and extension
-  std::filesystem::path settingsFile;  // folder / baseName + ".INI"
+  std::filesystem::path folder;  // the executable's folder
+  std::u16string baseName;       // file name without folder and extension
+  bool portable = true;
+  std::filesystem::path dataFolder;    // languages, definitions and samples
+  std::filesystem::path pluginFolder;  // the reader plug-ins
+  std::filesystem::path configFolder;  // the settings file and the plug-in registry
+  std::filesystem::path settingsFile;  // configFolder / baseName + ".INI"
+  // $XDG_DATA_HOME/lorvane/Define/Language: when it exists, an installed program's languages.
+  std::filesystem::path userLanguages;
 
   static ProgramPaths For(const std::filesystem::path& executable);
 };

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "viewer/app/viewer_settings.h"
 
 #include "platform/ini_profile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The viewer's own settings file: the language folder, the chosen language and the four
 // window keys, read at start-up and written back when the viewer closes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "viewer/carddef/card_definition.h"
 
 #include <algorithm>

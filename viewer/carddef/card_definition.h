@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One card definition in memory, with everything one card read produces for it: the IDm,
 // the raw blocks, the decoded field values and the text lines the viewer shows.
 #pragma once

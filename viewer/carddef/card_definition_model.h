@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The records a loaded card definition is made of.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading the blocks of a card definition through a reader.
 #include <cstring>
 #include <exception>

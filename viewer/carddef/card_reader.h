@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a card definition needs of a reader to read a card: the three card calls of a reader
 // plug-in, plus opening and closing the reader around one round of reads. The plug-in host
 // serves it through a reader plug-in; a card image file serves it without any reader.

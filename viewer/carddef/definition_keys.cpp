@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "viewer/carddef/definition_keys.h"
 
 #include "platform/text_codec.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How the keys of card definition files are composed.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Building a CardDefinition from its section of a definition file.
 #include <algorithm>
 #include <array>

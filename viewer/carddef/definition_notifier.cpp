@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "viewer/carddef/definition_notifier.h"
 
 #include <cstdio>

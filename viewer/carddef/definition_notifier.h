@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where a card definition reports the one error it shows to the user while loading: a
 // field whose place in the record is given by one or three numbers. The dialog shows it as
 // a message box; the command line prints it on standard error (the default).

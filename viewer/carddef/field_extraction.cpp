@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "viewer/carddef/field_extraction.h"
 
 #include <algorithm>

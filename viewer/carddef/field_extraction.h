@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Turning the bytes of one record into a field value, and values into text.
 #pragma once
 

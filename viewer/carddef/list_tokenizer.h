@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Splits the comma lists of card definition files: system and service lists, field places
 // and the Format list with its quoted line format.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Turning the blocks of a card read into the IDm line and the Infos' text lines.
 #include <algorithm>
 #include <array>

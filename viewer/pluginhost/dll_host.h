@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The registry of reader plug-ins and everything generic about them: the list operations,
 // the registry file, discovery and identification of plug-in libraries, loading by mode,
 // the current plug-in and the wrappers through which reads reach it.
@@ -32,8 +33,10 @@ inline constexpr size_t kMaxPluginText = 1024;  // bytes copied from a plug-in s
 
 class DLLHost {
  public:
-  // `programFolder` is where the program lies (and its registry file).
-  DLLHost(HostUi& ui, std::filesystem::path programFolder);
+  // `programFolder` is where the program (as the host sees it) lies: always searched for
+  // plug-ins; the registry file lies in `registryFolder`, the program folder when empty.
+  DLLHost(HostUi& ui, std::filesystem::path programFolder,
+          std::filesystem::path registryFolder = {});
   virtual ~DLLHost();
   DLLHost(const DLLHost&) = delete;
   DLLHost& operator=(const DLLHost&) = delete;
@@ -112,6 +115,7 @@ class DLLHost {
 
   HostUi& ui_;
   std::filesystem::path programFolder_;
+  std::filesystem::path registryFolder_;
   std::u16string settingsBaseName_;
   std::unique_ptr<IOFeliCaSetting> exchange_;
   std::vector<uint8_t> exchangeData_;  // data attached to the exchange by OpenSettings

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One registered reader plug-in library.
 #pragma once
 

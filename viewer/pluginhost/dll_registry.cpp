@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The registry of plug-in records and the registry file.
 #include <algorithm>
 #include <exception>
@@ -18,8 +19,11 @@ std::u16string RegistryKey(size_t n, std::u16string_view field, size_t m) {
   return RegistryKey(n, field) + u"[" + U16(std::to_string(m)) + u"]";
 }
 
-DLLHost::DLLHost(HostUi& ui, std::filesystem::path programFolder)
-    : ui_(ui), programFolder_(std::move(programFolder)) {}
+DLLHost::DLLHost(HostUi& ui, std::filesystem::path programFolder,
+                 std::filesystem::path registryFolder)
+    : ui_(ui),
+      programFolder_(std::move(programFolder)),
+      registryFolder_(registryFolder.empty() ? programFolder_ : std::move(registryFolder)) {}
 
 DLLHost::~DLLHost() {
   WriteRegistry(true);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "viewer/pluginhost/felica_dll_host.h"
 
 #include <algorithm>
@@ -8,8 +9,9 @@
 
 namespace lorvane::pluginhost {
 
-FeliCaDLLHost::FeliCaDLLHost(HostUi& ui, std::filesystem::path programFolder)
-    : DLLHost(ui, std::move(programFolder)) {
+FeliCaDLLHost::FeliCaDLLHost(HostUi& ui, std::filesystem::path programFolder,
+                             std::filesystem::path registryFolder)
+    : DLLHost(ui, std::move(programFolder), std::move(registryFolder)) {
   exchange_ = std::make_unique<IOFeliCaSetting>();
   exchange_->Bytes = 0;
   exchange_->Data = nullptr;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The plug-in host of the viewer: the registry file "FeliCaDLL.INI", interface version 10,
 // per-function setting data, and the start-up that finds the plug-in with a reader.
 #pragma once
@@ -20,7 +21,8 @@ struct ProbeOutcome {
 
 class FeliCaDLLHost : public DLLHost {
  public:
-  FeliCaDLLHost(HostUi& ui, std::filesystem::path programFolder);
+  FeliCaDLLHost(HostUi& ui, std::filesystem::path programFolder,
+                std::filesystem::path registryFolder = {});
   // Saves the setting data, then the registry.
   ~FeliCaDLLHost() override;
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the plug-in host needs of a user interface: a folder-browse dialog and message boxes.
 // The dialogs implement it with widgets; the command line answers for the user.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading plug-ins by mode, the current plug-in, and the calls that reach it: each entry
 // point is looked up by name in the library at every call.
 #include <cstring>

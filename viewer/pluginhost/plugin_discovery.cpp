@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where plug-ins are looked for, which libraries are reader plug-ins, and how the saved
 // registry is merged with what lies on disk.
 #include <algorithm>
@@ -89,7 +90,7 @@ std::u16string PluginText(const char* text) {
 
 int32_t DLLHost::OpenRegistry(const std::u16string& acceptedVersions) {
   acceptedVersions_ = ParseVersionList(acceptedVersions);
-  registryFile_ = programFolder_ / (U8(settingsBaseName_) + ".INI");
+  registryFile_ = registryFolder_ / (U8(settingsBaseName_) + ".INI");
   folder_ = RegistryString(u"DLLDirectory", kFolderChars);
   if (folder_.empty()) {
     folder_ = WithSeparator(U16(programFolder_.string()));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The card-image plug-in answers as Pellix does for the same card: the same statuses, codes
 // and blocks for the same calls.
 #include <gtest/gtest.h>

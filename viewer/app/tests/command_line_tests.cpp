@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the lorvane executable from the program folder, as a user would.
 #include <gtest/gtest.h>
 
@@ -6,6 +7,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "platform/text_codec.h"
 #include "testing/support/program_runner.h"
 #include "testing/support/temp_dir.h"
 #include "viewer/app/command_line.h"
@@ -59,6 +61,17 @@ TEST(CommandLine, JsonFollowsTheContract) {
   const auto ordered = nlohmann::ordered_json::parse(r.out);
   for (const auto& item : ordered["cards"][0].items()) keys.push_back(item.key());
   EXPECT_EQ(keys, (std::vector<std::string>{"name", "info", "title", "history"}));
+}
+
+TEST(CommandLine, JapaneseHistoryLinesLineUpInATerminal) {
+  const Result r = RunLorvane({"--read", "--card", kSample.string(), "--language", "日本語"});
+  ASSERT_EQ(r.status, kExitRead) << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_GT(lines.size(), 5u);
+  // Every history line ends its last column at the same terminal column.
+  const size_t width = platform::TerminalColumns(platform::U16(lines[4]));
+  for (size_t i = 5; i < lines.size(); ++i)
+    EXPECT_EQ(platform::TerminalColumns(platform::U16(lines[i])), width) << lines[i];
 }
 
 TEST(CommandLine, DefinitionsFromAFolderAndTheExitStatus) {
@@ -119,7 +132,7 @@ TEST(CommandLine, TheProgramFolderIsPortableAndReadWritesNoSettings) {
   Result r = RunLorvane({"--read", "--card", kSample.string(), "--json"}, dir.path() / "lorvane");
   EXPECT_EQ(r.status, kExitRead) << r.err;
   EXPECT_FALSE(fs::exists(dir.path() / "lorvane.INI"));
-  fs::remove_all(dir.path() / "Define");
+  fs::remove_all(dir.path() / "Define/Language");  // a program folder without languages
   r = RunLorvane({"--read", "--card", kSample.string()}, dir.path() / "lorvane");
   EXPECT_EQ(r.status, kExitUsage);
   EXPECT_EQ(r.err,

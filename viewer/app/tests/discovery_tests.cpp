@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
 #include "platform/text_codec.h"
@@ -138,6 +139,38 @@ TEST(ViewerSettings, AnotherProgramNameUsesItsOwnFiles) {
   ViewerApp moved(dir.path() / "lorvane");
   EXPECT_FALSE(moved.Start());
   EXPECT_EQ(moved.LanguageBaseFolder(), dir.path().parent_path() / "elsewhere/");
+}
+
+TEST(ViewerSettings, AnInstalledProgramKeepsItsFilesInTheUsersFolders) {
+  TempDir dir;
+  dir.Write("share/lorvane/Define/Language/English/Language.ini",
+            "[Information]\nApplication=lorvane\nName=English\n");
+  setenv("XDG_CONFIG_HOME", (dir.path() / "config").c_str(), 1);
+  setenv("XDG_DATA_HOME", (dir.path() / "data").c_str(), 1);
+  ViewerApp installed(dir.path() / "bin/lorvane");
+  EXPECT_FALSE(installed.paths().portable);
+  EXPECT_EQ(installed.paths().settingsFile, dir.path() / "config/lorvane/lorvane.INI");
+  EXPECT_EQ(installed.paths().pluginFolder, dir.path() / "lib/lorvane/plugins");
+  ASSERT_TRUE(installed.Start());
+  EXPECT_EQ(installed.languages().GetCurrentFolder(),
+            dir.path() / "share/lorvane/Define/Language/English");
+  ASSERT_TRUE(installed.SaveSettings());
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "config/lorvane/lorvane.INI"));
+  // The user's own languages, once they exist, take the shipped ones' place.
+  dir.Write("data/lorvane/Define/Language/Mine/Language.ini",
+            "[Information]\nApplication=lorvane\nName=Mine\n");
+  ViewerApp again(dir.path() / "bin/lorvane");
+  ASSERT_TRUE(again.Start());
+  EXPECT_EQ(U8(again.languages().GetCurrentLanguageName()), "Mine");
+  unsetenv("XDG_CONFIG_HOME");
+  unsetenv("XDG_DATA_HOME");
+  // With Define/ beside it, a program folder is portable and keeps everything there.
+  dir.Write("bin/Define/Language/English/Language.ini",
+            "[Information]\nApplication=lorvane\nName=English\n");
+  ViewerApp portable(dir.path() / "bin/lorvane");
+  EXPECT_TRUE(portable.paths().portable);
+  EXPECT_EQ(portable.paths().settingsFile, dir.path() / "bin/lorvane.INI");
+  EXPECT_EQ(portable.paths().pluginFolder, dir.path() / "bin");
 }
 
 TEST(ViewerSettings, DefaultLanguageFollowsTheLocale) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // lorvane --read without a card image: the host starts, the probe finds the plug-in with a
 // reader, and the card is read through it. Through Pellix, pcscd and the virtual reader when
 // a reader is attached; through the card-image plug-in and the sample card when none is.

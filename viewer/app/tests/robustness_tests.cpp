@@ -25,8 +25,6 @@ namespace {
 namespace fs = std::filesystem;
 using lorvane::testing::ProgramResult;
 
-constexpr int kKilled = 128 + SIGKILL;  // what `timeout -s KILL` leaves of a program that hung
-
 class ProgramFolder : public ::testing::Test {
  protected:
   ProgramFolder() {

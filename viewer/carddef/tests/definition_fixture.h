@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes a card definition section to a scratch file and loads it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "viewer/carddef/list_tokenizer.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A reader for tests: serves blocks from a map, answers polls as told, and records every
 // call it receives.
 #pragma once

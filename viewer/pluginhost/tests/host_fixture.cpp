@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "viewer/pluginhost/tests/host_fixture.h"
 
 #include <cstdlib>

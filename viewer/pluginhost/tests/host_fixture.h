@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A program folder in a scratch directory with test plug-ins copied into it, and a host
 // started on it with a user interface that records what it was asked.
 #pragma once

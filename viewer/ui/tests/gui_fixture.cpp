@@ -2,6 +2,7 @@
 #include "viewer/ui/tests/gui_fixture.h"
 
 #include <QApplication>
+#include <nlohmann/json.hpp>
 
 #include "platform/text_codec.h"
 #include "testing/support/program_runner.h"
@@ -41,11 +42,21 @@ void GuiTest::AddLanguage(const std::vector<std::pair<std::string, std::string>>
   for (const auto& [name, contents] : files) dir_.Write("Define/Language/Test/" + name, contents);
 }
 
+// From the JSON form, which keeps the lines as the window pads them (text printed to a
+// terminal is padded for terminal columns).
 std::vector<std::string> ReadLines(const std::vector<std::string>& args) {
-  std::vector<std::string> all = {"--read"};
+  std::vector<std::string> all = {"--read", "--json"};
   all.insert(all.end(), args.begin(), args.end());
   const auto result = lorvane::testing::RunProgram(fs::path(LORVANE_BIN_DIR) / "lorvane", all);
-  return lorvane::testing::SplitLines(result.out);
+  std::vector<std::string> lines;
+  const auto document = nlohmann::json::parse(result.out);
+  for (const auto& card : document["cards"]) {
+    lines.push_back(card["name"]);
+    for (const auto& line : card["info"]) lines.push_back(line);
+    if (!card["title"].get<std::string>().empty()) lines.push_back(card["title"]);
+    for (const auto& line : card["history"]) lines.push_back(line);
+  }
+  return lines;
 }
 
 }  // namespace lorvane::ui

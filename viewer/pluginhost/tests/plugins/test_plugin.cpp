@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A reader plug-in for host tests, built in several variants by compile definitions. It
 // appends every call it receives to the file named by TEST_PLUGIN_LOG: "<variant> <call>".
 #include <cstdio>
