@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Pellix over a smart card service that answers anything: the PC/SC calls are replaced by
 // ones that take their results from the input (reader group and reader lists as
-// multi-strings, connection results, the reader's answers with their 61 xx and GET RESPONSE
-// framing), and the driver runs its whole round: scan, open, poll, services, reads and
+// multi-strings, connection results and protocols, the reader's answers with their 61 xx and
+// GET RESPONSE framing or in one reply, by transmit or by the escape command), and the driver
+// runs its whole round: scan, open, poll, services, reads and
 // writes. Nothing may be read or written outside the lists, the answers or the caller's
 // buffers.
 #include <PCSC/winscard.h>
@@ -30,7 +31,18 @@ struct Script {
     at += n;
     return bytes;
   }
-  LONG Result() { return Next() % 16 == 0 ? SCARD_E_READER_UNAVAILABLE : SCARD_S_SUCCESS; }
+  LONG Result() {
+    switch (Next() % 16) {
+      case 0:
+        return SCARD_E_READER_UNAVAILABLE;
+      case 1:
+        return SCARD_E_NO_SMARTCARD;
+      case 2:
+        return SCARD_W_REMOVED_CARD;
+      default:
+        return SCARD_S_SUCCESS;
+    }
+  }
 } g_script;
 
 // A multi-string as the service hands it out: names from the input, each ended by a NUL,
@@ -42,6 +54,10 @@ LONG MultiString(LPSTR out, LPDWORD length) {
   const std::vector<uint8_t> text = g_script.Take(64);
   const size_t names = 1 + g_script.Next() % 3;
   std::vector<char> list;
+  if (g_script.Next() % 2 == 0) {  // a reader without a SAM
+    const char picc[] = "ACS ACR122U PICC Interface ";
+    list.insert(list.end(), picc, picc + sizeof picc - 1);
+  }
   for (size_t i = 0; i < text.size(); ++i) {
     if (i > 0 && i % (text.size() / names + 1) == 0) list.push_back('\0');
     list.push_back(text[i] == 0 ? 'x' : static_cast<char>(text[i]));
@@ -73,9 +89,11 @@ LONG SCardListReaderGroups(SCARDCONTEXT, LPSTR groups, LPDWORD length) {
 LONG SCardListReaders(SCARDCONTEXT, LPCSTR, LPSTR readers, LPDWORD length) {
   return MultiString(readers, length);
 }
-LONG SCardConnect(SCARDCONTEXT, LPCSTR, DWORD, DWORD, LPSCARDHANDLE card, LPDWORD protocol) {
+LONG SCardConnect(SCARDCONTEXT, LPCSTR, DWORD share, DWORD, LPSCARDHANDLE card, LPDWORD protocol) {
   *card = 1;
-  *protocol = SCARD_PROTOCOL_T0;
+  *protocol = share == SCARD_SHARE_DIRECT ? SCARD_PROTOCOL_UNDEFINED
+              : g_script.Next() % 2 == 0  ? SCARD_PROTOCOL_T0
+                                          : SCARD_PROTOCOL_T1;
   return g_script.Result();
 }
 LONG SCardDisconnect(SCARDHANDLE, DWORD) { return SCARD_S_SUCCESS; }
@@ -84,6 +102,15 @@ LONG SCardTransmit(SCARDHANDLE, const SCARD_IO_REQUEST*, LPCBYTE, DWORD, SCARD_I
   const LONG result = g_script.Result();
   const std::vector<uint8_t> bytes = g_script.Take(*length);
   std::copy(bytes.begin(), bytes.end(), answer);
+  *length = static_cast<DWORD>(bytes.size());
+  return result;
+}
+
+LONG SCardControl(SCARDHANDLE, DWORD, LPCVOID, DWORD, LPVOID answer, DWORD capacity,
+                  LPDWORD length) {
+  const LONG result = g_script.Result();
+  const std::vector<uint8_t> bytes = g_script.Take(capacity);
+  std::copy(bytes.begin(), bytes.end(), static_cast<uint8_t*>(answer));
   *length = static_cast<DWORD>(bytes.size());
   return result;
 }
@@ -100,6 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (uint16_t i = 0; i < 4; ++i) reader.ReaderEntryName(i);
   reader.Open(nullptr);
   reader.Poll(0x0003);
+  reader.Poll(0xFFFF);
   reader.SetCurrentCard(0);
   for (uint16_t i = 0; i < 3; ++i) reader.SystemCode(i);
   uint32_t code = 0, end = 0;

@@ -10,13 +10,7 @@
 namespace lorvane::pellix {
 namespace {
 
-constexpr size_t kBlockBytes = 16;
-
-uint8_t BlockElementHead(uint32_t serviceCode, size_t position) {
-  uint8_t head = static_cast<uint8_t>(0x80 | (position & 0x0F));
-  if ((serviceCode & 0x3E) == 0x12) head |= 0x10;  // purse cashback access
-  return head;
-}
+using wire::kBlockBytes;
 
 }  // namespace
 
@@ -27,8 +21,8 @@ BlockList BuildBlockList(const BlockRef* refs, size_t count) {
     auto it = std::find(list.services.begin(), list.services.end(), code);
     const size_t position = static_cast<size_t>(it - list.services.begin());
     if (it == list.services.end()) list.services.push_back(code);
-    list.elements.push_back(BlockElementHead(refs[i].ServiceCode, position));
-    list.elements.push_back(refs[i].Block);
+    const auto element = wire::BlockListElement(code, position, refs[i].Block);
+    list.elements.insert(list.elements.end(), element.begin(), element.end());
   }
   return list;
 }
@@ -42,13 +36,11 @@ int16_t AcsReader::ScanReaders() {
   try {
     status = ScanSteps();
   } catch (const std::bad_alloc&) {
-    SetStatusText("Memory allocate error.");
-    status = -4;
+    status = Report(Outcome::kMemory);
   } catch (...) {
-    SetStatusText("Unknown fatal error.");
-    status = -1;
+    status = Report(Outcome::kUnknownFatal);
   }
-  if (status != 0) entries_.clear();
+  if (status != FELICA_OK) entries_.clear();
   return status;
 }
 
@@ -69,20 +61,16 @@ int16_t AcsReader::ScanSteps() {
     }
   }
   SelectGroup(0);
-  return 0;
+  return FELICA_OK;
 }
 
 int16_t AcsReader::Open(const char* name) {
-  if (open_) {
-    SetStatusText("already open.");
-    return 3;
-  }
+  if (open_) return Report(Outcome::kAlreadyOpen);
   int16_t status;
   try {
     status = OpenSteps(name);
   } catch (...) {
-    SetStatusText("Unknown fatal error.");
-    status = -1;
+    status = Report(Outcome::kUnknownFatal);
   }
   if (status < 0) {
     const std::string text = statusText();
@@ -108,7 +96,7 @@ int16_t AcsReader::OpenSteps(const char* name) {
   }
   if (const int16_t status = Connect(); status < 0) return status;
   open_ = true;
-  return 0;
+  return FELICA_OK;
 }
 
 int16_t AcsReader::Reopen(const char* name) {
@@ -122,7 +110,7 @@ int16_t AcsReader::Close() {
   Disconnect();
   open_ = false;
   ClearCard();
-  return 0;
+  return FELICA_OK;
 }
 
 void AcsReader::ClearCard() {
@@ -143,7 +131,7 @@ int16_t AcsReader::SelectCard(uint8_t index) {
       cardActive_ = true;
     }
   }
-  return 0;
+  return FELICA_OK;
 }
 
 Idm AcsReader::CurrentIdm() const {
@@ -172,13 +160,13 @@ int16_t AcsReader::Poll(uint16_t systemCode) {
     cardCount_ = 1;
     SelectCard(0);
   }
-  if (cardCount_ == 0) return 5;
+  if (cardCount_ == 0) return FELICA_NOTHING;
   if (RequestSystemCode(CurrentIdm(), systemCodes_) < 0) {
     cardActive_ = false;
-    return -1;
+    return FELICA_E_FATAL;
   }
   cardActive_ = true;
-  return 0;
+  return FELICA_OK;
 }
 
 const uint8_t* AcsReader::SetCurrentCard(uint8_t index) {
@@ -187,27 +175,16 @@ const uint8_t* AcsReader::SetCurrentCard(uint8_t index) {
 }
 
 uint16_t AcsReader::SystemCode(uint32_t index) const {
-  if (index >= systemCodes_.size()) return 0xFFFF;
+  if (index >= systemCodes_.size()) return FELICA_NO_SYSTEM_CODE;
   return static_cast<uint16_t>(systemCodes_[index][0] << 8 | systemCodes_[index][1]);
 }
 
-int16_t AcsReader::Detached() {
-  SetStatusText("Card detached.");
-  return -12;
-}
-
-int16_t AcsReader::Invalid(const char* operation) {
-  SetStatusText(std::string(operation) + "() : Invalid parameter.");
-  return -5;
-}
+int16_t AcsReader::Detached() { return Report(Outcome::kCardDetached); }
 
 int16_t AcsReader::ServiceCode(uint16_t index, uint32_t* code, uint32_t* endCode) {
   if (!cardActive_) return Detached();
-  if (code == nullptr || endCode == nullptr) {
-    SetStatusText("Invalid parameter.");
-    return -5;
-  }
-  *code = 0xFFFF;
+  if (code == nullptr || endCode == nullptr) return Report(Outcome::kInvalidParameter);
+  *code = wire::kEndOfNodes;
   *endCode = 0;
   uint8_t codeBytes[4] = {};
   uint8_t endBytes[4] = {};
@@ -220,16 +197,13 @@ int16_t AcsReader::ServiceCode(uint16_t index, uint32_t* code, uint32_t* endCode
   };
   *code = le32(codeBytes);
   *endCode = le32(endBytes);
-  if ((*code & 0xFFFF) == 0xFFFF) {
-    SetStatusText("Invalid service code.");
-    return -53;
-  }
-  return 0;
+  if ((*code & 0xFFFF) == wire::kEndOfNodes) return Report(Outcome::kEndOfServices);
+  return FELICA_OK;
 }
 
 int16_t AcsReader::Read(uint32_t serviceCode, uint8_t block, uint8_t* data) {
   if (!cardActive_) return Detached();
-  if (data == nullptr) return Invalid("Read");
+  if (data == nullptr) return Report(Outcome::kReadInvalidParameter);
   const BlockRef ref{serviceCode, block};
   const BlockList list = BuildBlockList(&ref, 1);
   uint8_t received = 0;
@@ -238,7 +212,7 @@ int16_t AcsReader::Read(uint32_t serviceCode, uint8_t block, uint8_t* data) {
 
 int16_t AcsReader::Write(uint32_t serviceCode, uint8_t block, const uint8_t* data) {
   if (!cardActive_) return Detached();
-  if (data == nullptr) return Invalid("Write");
+  if (data == nullptr) return Report(Outcome::kWriteInvalidParameter);
   const BlockRef ref{serviceCode, block};
   const BlockList list = BuildBlockList(&ref, 1);
   return FeliCaWrite(CurrentIdm(), list.services, list.elements, data);
@@ -246,10 +220,10 @@ int16_t AcsReader::Write(uint32_t serviceCode, uint8_t block, const uint8_t* dat
 
 int16_t AcsReader::Read2(const BlockRef* refs, uint8_t* count, uint8_t* data) {
   if (!cardActive_) return Detached();
-  if (count == nullptr) return Invalid("Read");
+  if (count == nullptr) return Report(Outcome::kReadInvalidParameter);
   const size_t n = *count;
-  if (n == 0) return 0;
-  if (data == nullptr || refs == nullptr) return Invalid("Read");
+  if (n == 0) return FELICA_OK;
+  if (data == nullptr || refs == nullptr) return Report(Outcome::kReadInvalidParameter);
   *count = 0;
   size_t done = 0;
   while (n - done > kMaxBlocksPerCommand) {
@@ -273,7 +247,8 @@ int16_t AcsReader::Read2(const BlockRef* refs, uint8_t* count, uint8_t* data) {
 
 int16_t AcsReader::Write2(const BlockRef* refs, uint8_t count, const uint8_t* data) {
   if (!cardActive_) return Detached();
-  if (data == nullptr || (refs == nullptr && count > 0)) return Invalid("Write");
+  if (data == nullptr || (refs == nullptr && count > 0))
+    return Report(Outcome::kWriteInvalidParameter);
   size_t done = 0;
   while (count - done > kMaxBlocksPerCommand) {
     const BlockList list = BuildBlockList(refs + done, kMaxBlocksPerCommand);

@@ -80,7 +80,6 @@ class AcsReader final : public FeliCaCommands, public ReaderChoice {
   int16_t OpenSteps(const char* name);
   int16_t Detached();
   Idm CurrentIdm() const;
-  int16_t Invalid(const char* operation);
 
   bool open_ = false;
   std::vector<ReaderEntry> entries_;

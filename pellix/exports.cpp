@@ -133,8 +133,9 @@ FELICA_PLUGIN_EXPORT int16_t DLL_SetCurrentCard(int32_t index, const uint8_t** c
 }
 
 FELICA_PLUGIN_EXPORT uint16_t DLL_GetSystemCode(int32_t index) {
-  return WithDriver<uint16_t>(
-      0xFFFF, [&](AcsReader& d) { return d.SystemCode(static_cast<uint16_t>(index)); });
+  return WithDriver<uint16_t>(FELICA_NO_SYSTEM_CODE, [&](AcsReader& d) {
+    return d.SystemCode(static_cast<uint16_t>(index));
+  });
 }
 
 FELICA_PLUGIN_EXPORT int16_t DLL_GetServiceCode(int32_t index, uint32_t* code, uint32_t* endCode) {

@@ -2,124 +2,99 @@
 #include "pellix/felica_commands.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "pellix/trace_channel.h"
+#include "pellix/wire_format.h"
 
 namespace lorvane::pellix {
 namespace {
 
-constexpr size_t kBlockBytes = 16;
-constexpr int16_t kReaderGone = -11;
-constexpr int16_t kMalformed = -13;
+using namespace wire;
 
-std::string Format(const char* format, unsigned a, unsigned b) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, a, b);
-  return text;
+// The blocks a read answer claims by its length: block k (from 0) ends 16 (k + 1) bytes after
+// the data's start, and the status word follows.
+size_t AnnouncedBlocks(size_t announced) {
+  size_t blocks = 0;
+  while (kBlockData + kBlockBytes * (blocks + 1) < announced) ++blocks;
+  return blocks;
 }
 
-void AppendServices(std::vector<uint8_t>& frame, std::span<const uint16_t> services,
-                    std::span<const uint8_t> blockList) {
-  frame.push_back(static_cast<uint8_t>(services.size()));
-  for (uint16_t code : services) {
-    frame.push_back(static_cast<uint8_t>(code & 0xFF));
-    frame.push_back(static_cast<uint8_t>(code >> 8));
-  }
-  frame.push_back(static_cast<uint8_t>(blockList.size() / 2));
-  frame.insert(frame.end(), blockList.begin(), blockList.end());
-}
-
-void SetLengths(std::vector<uint8_t>& frame) {
-  frame[4] = static_cast<uint8_t>(frame.size() - 5);
-  frame[8] = static_cast<uint8_t>(frame.size() - 8);
-}
+// An area's answer carries its end code: 14 bytes in the packet against 12 for a service.
+constexpr size_t kAreaPacketBytes = 14;
+constexpr size_t kAreaAnswer = kReplyPacket + kAreaPacketBytes + kStatusWordBytes;
 
 }  // namespace
 
-int16_t FeliCaCommands::NotConnected() {
-  SetStatusText("Not ready : smart card disconnected.");
-  return -9;
-}
-
-std::vector<uint8_t> FeliCaCommands::DataExchangeFrame(uint8_t command, const Idm& idm) const {
-  std::vector<uint8_t> frame = {0xFF, 0x00, 0x00, 0x00, 0x00, 0xD4, 0x40, 0x01, 0x00, command};
-  frame.insert(frame.end(), idm.begin(), idm.end());
-  return frame;
-}
+int16_t FeliCaCommands::NotConnected() { return Report(Outcome::kNotConnected); }
 
 // The PN532 status byte of an InDataExchange answer; a missing byte counts as a failure.
 int16_t FeliCaCommands::ReaderStatus(const Reply& reply, int16_t status) {
-  if (!reply.Has(2)) {
-    SetStatusText("Reader Error : reply too short.");
-    return status;
-  }
-  if (reply[2] == 0) return 0;
-  SetStatusText(Format("Reader Error : 0x%02X.", reply[2], 0));
+  if (!reply.Has(kReplyStatus)) return Report(Outcome::kReplyTooShort, status);
+  if (reply[kReplyStatus] == 0) return FELICA_OK;
+  SetStatusText(Pn532ErrorText(reply[kReplyStatus]));
   return status;
 }
 
-int16_t FeliCaCommands::DataExchange(std::vector<uint8_t>& frame, size_t capacity, Reply& reply,
+int16_t FeliCaCommands::DataExchange(std::span<const uint8_t> packet, size_t capacity, Reply& reply,
                                      size_t lastByte, int16_t failure) {
-  SetLengths(frame);
-  int16_t status = Exchange(frame, capacity, reply);
-  if (status == 0) status = ReaderStatus(reply, failure);
-  if (status == 0 && !reply.Has(lastByte)) {
-    SetStatusText("Reader Error : reply too short.");
-    status = failure;
-  }
+  int16_t status = Exchange(wire::DataExchange(packet), capacity, reply);
+  if (status == FELICA_OK) status = ReaderStatus(reply, failure);
+  if (status == FELICA_OK && !reply.Has(lastByte))
+    status = Report(Outcome::kReplyTooShort, failure);
   return status;
 }
 
 void FeliCaCommands::CardStatus(uint8_t flag1, uint8_t flag2) {
-  SetStatusText(Format("Card status : f1=0x%02X, f2=0x%02X.", flag2, flag1));
+  SetStatusText(CardStatusText(flag1, flag2));
 }
 
 int16_t FeliCaCommands::REQC(uint8_t s1, uint8_t s2, std::optional<PolledCard>& found) {
-  const uint8_t frame[] = {0xFF, 0x00, 0x00, 0x00, 0x09, 0xD4, 0x4A,
-                           0x01, 0x01, 0x00, s1,   s2,   0x00, 0x00};
-  Reply reply;
-  int16_t status = Exchange(frame, kReplyCapacity, reply, kReaderGone);
-  if (status == 0) {
-    found.reset();
-    if (reply.Has(2) && reply[2] != 0) {
-      if (reply.Has(21)) {
-        PolledCard card;
-        std::memcpy(card.idm.data(), &reply.bytes[6], 8);
-        std::memcpy(card.pmm.data(), &reply.bytes[14], 8);
-        found = card;
-      } else {
-        SetStatusText("Reader Error : reply too short.");
-        status = kMalformed;
-      }
-    }
-    if (status == 0 && !found) {
-      SetStatusText("Card nothing.");
-      status = 5;
-    }
+  found.reset();
+  int16_t status = AttachCard();
+  if (status == FELICA_OK) status = Poll(s1, s2, found);
+  if (status == FELICA_E_TRANSMIT && link() == Link::kAwaitingCard) {
+    // The card on a reader without a SAM left; another may be there already.
+    status = AttachCard();
+    if (status == FELICA_OK) status = Poll(s1, s2, found);
   }
   DebugTrace("REQC(%02X%02X) : %s", s1, s2, statusText().c_str());
   return status;
+}
+
+int16_t FeliCaCommands::Poll(uint8_t s1, uint8_t s2, std::optional<PolledCard>& found) {
+  Reply reply;
+  const int16_t status =
+      Exchange(ListFeliCaTarget(s1, s2), kReplyCapacity, reply, FELICA_E_READER_GONE);
+  if (status != FELICA_OK) return status;
+  if (reply.Has(kReplyTargetCount) && reply[kReplyTargetCount] != 0) {
+    if (!reply.Has(kPolledLast)) return Report(Outcome::kReplyTooShort);
+    PolledCard card;
+    std::memcpy(card.idm.data(), &reply.bytes[kPolledIdm], card.idm.size());
+    std::memcpy(card.pmm.data(), &reply.bytes[kPolledPmm], card.pmm.size());
+    found = card;
+    return FELICA_OK;
+  }
+  return Report(Outcome::kCardNothing);
 }
 
 int16_t FeliCaCommands::RequestSystemCode(const Idm& idm,
                                           std::vector<std::array<uint8_t, 2>>& codes) {
   codes.clear();
   if (!connected()) return NotConnected();
-  std::vector<uint8_t> frame = DataExchangeFrame(0x0C, idm);
   Reply reply;
-  int16_t status = DataExchange(frame, kReplyCapacity, reply, 13, -52);
-  if (status == 0) {
-    const size_t count = reply[13];
+  int16_t status = DataExchange(FeliCaPacket(kRequestSystemCode, idm), kReplyCapacity, reply,
+                                kSystemCount, FELICA_E_SEARCH);
+  if (status == FELICA_OK) {
+    const size_t count = reply[kSystemCount];
     for (size_t i = 0; i < count; ++i) {
-      if (!reply.Has(15 + 2 * i)) {
-        SetStatusText("Reader Error : fewer system codes than announced.");
-        status = -52;
+      const size_t at = kSystemCodes + 2 * i;
+      if (!reply.Has(at + 1)) {
+        status = Report(Outcome::kFewerSystemCodes);
         break;
       }
-      codes.push_back({reply[14 + 2 * i], reply[15 + 2 * i]});
+      codes.push_back({reply[at], reply[at + 1]});
       DebugTrace("System code : %02X%02X ", codes.back()[0], codes.back()[1]);
     }
   }
@@ -130,19 +105,15 @@ int16_t FeliCaCommands::RequestSystemCode(const Idm& idm,
 int16_t FeliCaCommands::SearchServiceCode(const Idm& idm, uint16_t position, uint8_t* code,
                                           uint8_t* endCode) {
   if (!connected()) return NotConnected();
-  if (code == nullptr || endCode == nullptr) {
-    SetStatusText("Invalid parameter.");
-    return -5;
-  }
-  std::vector<uint8_t> frame = DataExchangeFrame(0x0A, idm);
-  frame.push_back(static_cast<uint8_t>(position & 0xFF));
-  frame.push_back(static_cast<uint8_t>(position >> 8));
+  if (code == nullptr || endCode == nullptr) return Report(Outcome::kInvalidParameter);
   Reply reply;
-  int16_t status = DataExchange(frame, kReplyCapacity, reply, 14, -52);
-  if (status == 0) {
-    code[0] = reply[13], code[1] = reply[14], code[2] = 0, code[3] = 0;
-    if (reply.announced >= 19 && reply.Has(16)) {
-      endCode[0] = reply[15], endCode[1] = reply[16], endCode[2] = 0, endCode[3] = 0;
+  int16_t status = DataExchange(FeliCaPacket(kSearchServiceCode, idm, SearchIndex(position)),
+                                kReplyCapacity, reply, kFoundCode + 1, FELICA_E_SEARCH);
+  if (status == FELICA_OK) {
+    code[0] = reply[kFoundCode], code[1] = reply[kFoundCode + 1], code[2] = 0, code[3] = 0;
+    if (reply.announced >= kAreaAnswer && reply.Has(kFoundEndCode + 1)) {
+      endCode[0] = reply[kFoundEndCode], endCode[1] = reply[kFoundEndCode + 1];
+      endCode[2] = 0, endCode[3] = 0;
     } else {
       endCode[0] = 0xFF, endCode[1] = 0xFF;
     }
@@ -155,73 +126,66 @@ int16_t FeliCaCommands::FeliCaRead(const Idm& idm, std::span<const uint16_t> ser
                                    std::span<const uint8_t> blockList, uint8_t* data,
                                    uint8_t* received) {
   if (!connected()) return NotConnected();
-  if (received == nullptr) {
-    SetStatusText("Invalid parameter.");
-    return -5;
-  }
+  if (received == nullptr) return Report(Outcome::kInvalidParameter);
   const size_t n = blockList.size() / 2;
   if (n == 0) {
     *received = 0;
-    return 0;
+    return FELICA_OK;
   }
-  if (services.empty() || data == nullptr) {
-    SetStatusText("Invalid parameter.");
-    return -5;
-  }
+  if (services.empty() || data == nullptr) return Report(Outcome::kInvalidParameter);
+  TraceLists(services, blockList);
+  Reply reply;
+  int16_t status = DataExchange(
+      FeliCaPacket(kReadWithoutEncryption, idm, ServiceAndBlockList(services, blockList)),
+      kReadReplyCapacity, reply, kStatusFlag2, FELICA_E_READ);
+  if (status == FELICA_OK) status = TakeBlocks(reply, n, data, received);
+  DebugTrace("FeliCaRead() : %s", statusText().c_str());
+  return status;
+}
+
+void FeliCaCommands::TraceLists(std::span<const uint16_t> services,
+                                std::span<const uint8_t> blockList) {
   DebugTrace("Service code list :");
   for (uint16_t s : services) DebugTrace("%02X%02X,", s >> 8, s & 0xFF);
   DebugTrace("Block list :");
-  for (size_t i = 0; i < n; ++i) DebugTrace("%02X%02X,", blockList[2 * i], blockList[2 * i + 1]);
-  std::vector<uint8_t> frame = DataExchangeFrame(0x06, idm);
-  AppendServices(frame, services, blockList);
-  Reply reply;
-  int16_t status = DataExchange(frame, kReadReplyCapacity, reply, 14, -53);
-  if (status == 0) {
-    // Block k (from 1) lies at 16k; the reader's L covers the blocks and the status word.
-    size_t announcedBlocks = 0;
-    while (kBlockBytes * (announcedBlocks + 2) < reply.announced) ++announcedBlocks;
-    size_t count = 0;
-    for (size_t k = 1; k <= std::min(announcedBlocks, n) && reply.Has(kBlockBytes * k + 15); ++k) {
-      std::memcpy(data + kBlockBytes * count, &reply.bytes[kBlockBytes * k], kBlockBytes);
-      ++count;
-    }
-    if (announcedBlocks > n) count = n + 1;  // the answer claims more blocks than were asked for
-    *received = static_cast<uint8_t>(std::min(count, n));
-    if (count > n) {
-      SetStatusText("Reader Error : more blocks than asked for.");
-      status = -53;
-    } else if (reply[13] == 0 && reply[14] == 0 && count == n) {
-      status = 0;
-    } else if (reply[14] == 0xA6 && count == 0) {
-      SetStatusText("Service code nothing or cannot access.");
-      status = 5;
-    } else {
-      CardStatus(reply[13], reply[14]);
-      status = -53;
-    }
+  for (size_t i = 0; i + 1 < blockList.size(); i += 2)
+    DebugTrace("%02X%02X,", blockList[i], blockList[i + 1]);
+}
+
+// Copies the blocks a read answer carries, no more than were asked for and only as far as
+// the answer reaches, and judges the card's status flags.
+int16_t FeliCaCommands::TakeBlocks(const Reply& reply, size_t n, uint8_t* data, uint8_t* received) {
+  const size_t announced = AnnouncedBlocks(reply.announced);
+  size_t count = 0;
+  while (count < std::min(announced, n) && reply.Has(kBlockData + kBlockBytes * (count + 1) - 1)) {
+    std::memcpy(data + kBlockBytes * count, &reply.bytes[kBlockData + kBlockBytes * count],
+                kBlockBytes);
+    ++count;
   }
-  DebugTrace("FeliCaRead() : %s", statusText().c_str());
-  return status;
+  *received = static_cast<uint8_t>(count);
+  if (announced > n) return Report(Outcome::kMoreBlocks);
+  const uint8_t flag1 = reply[kStatusFlag1], flag2 = reply[kStatusFlag2];
+  if (flag1 == 0 && flag2 == 0 && count == n) return FELICA_OK;
+  if (flag2 == kServiceMissing && count == 0) return Report(Outcome::kServiceRefused);
+  CardStatus(flag1, flag2);
+  return FELICA_E_READ;
 }
 
 int16_t FeliCaCommands::FeliCaWrite(const Idm& idm, std::span<const uint16_t> services,
                                     std::span<const uint8_t> blockList, const uint8_t* data) {
   if (!connected()) return NotConnected();
   const size_t n = blockList.size() / 2;
-  if (n == 0) return 0;
-  if (services.empty() || data == nullptr) {
-    SetStatusText("Invalid parameter.");
-    return -5;
-  }
-  std::vector<uint8_t> frame = DataExchangeFrame(0x08, idm);
-  AppendServices(frame, services, blockList);
-  frame.insert(frame.end(), data, data + kBlockBytes * n);
+  if (n == 0) return FELICA_OK;
+  if (services.empty() || data == nullptr) return Report(Outcome::kInvalidParameter);
+  std::vector<uint8_t> rest = ServiceAndBlockList(services, blockList);
+  rest.insert(rest.end(), data, data + kBlockBytes * n);
   Reply reply;
-  int16_t status = DataExchange(frame, kReplyCapacity, reply, 14, -54);
-  if (status == 0 && (reply[13] != 0 || reply[14] != 0)) {
-    CardStatus(reply[13], reply[14]);
-    if (reply[14] == 0xA6) return 5;
-    status = -54;
+  int16_t status = DataExchange(FeliCaPacket(kWriteWithoutEncryption, idm, rest), kReplyCapacity,
+                                reply, kStatusFlag2, FELICA_E_WRITE);
+  if (status == FELICA_OK && (reply[kStatusFlag1] != 0 || reply[kStatusFlag2] != 0)) {
+    CardStatus(reply[kStatusFlag1], reply[kStatusFlag2]);
+    if (reply[kStatusFlag2] == kServiceMissing) return FELICA_NOTHING;
+    status = FELICA_E_WRITE;
   }
   DebugTrace("FeliCaWrite() : %s", statusText().c_str());
   return status;

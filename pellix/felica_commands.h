@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// FeliCa commands carried in the ACR122's pseudo-APDUs: the poll (InListPassiveTarget) and
-// Request System Code, Search Service Code, Read and Write Without Encryption
-// (InDataExchange). Every answer is read only as far as the reader actually sent it.
+// FeliCa commands carried by the reader's PN532: the poll (InListPassiveTarget) and Request
+// System Code, Search Service Code, Read and Write Without Encryption (InDataExchange). Every
+// answer is read only as far as the reader actually sent it.
 #pragma once
 
 #include <array>
@@ -11,10 +11,11 @@
 #include <vector>
 
 #include "pellix/pcsc_connection.h"
+#include "pellix/wire_format.h"
 
 namespace lorvane::pellix {
 
-using Idm = std::array<uint8_t, 8>;
+using wire::Idm;
 
 struct PolledCard {
   Idm idm{};
@@ -23,8 +24,9 @@ struct PolledCard {
 
 class FeliCaCommands : public PcscConnection {
  public:
-  // Polls for a card with the system code (high byte first). 0 with `found` set, 5 when no
-  // card answered ("Card nothing."), -11 when the reader is gone, -13 otherwise.
+  // Polls for a card with the system code (high byte first). FELICA_OK with `found` set,
+  // FELICA_NOTHING when no card answered ("Card nothing."), FELICA_E_READER_GONE when the
+  // reader is gone, FELICA_E_TRANSMIT otherwise.
   int16_t REQC(uint8_t s1, uint8_t s2, std::optional<PolledCard>& found);
   // The card's system codes as received (high byte first), at most 255.
   int16_t RequestSystemCode(const Idm& idm, std::vector<std::array<uint8_t, 2>>& codes);
@@ -38,12 +40,15 @@ class FeliCaCommands : public PcscConnection {
 
  private:
   int16_t NotConnected();
-  std::vector<uint8_t> DataExchangeFrame(uint8_t command, const Idm& idm) const;
+  int16_t Poll(uint8_t s1, uint8_t s2, std::optional<PolledCard>& found);
   int16_t ReaderStatus(const Reply& reply, int16_t status);
-  // Sends an InDataExchange frame and checks the answer: the PN532 status byte, and that the
-  // answer reaches byte `lastByte`; `failure` is the status of an answer that does not.
-  int16_t DataExchange(std::vector<uint8_t>& frame, size_t capacity, Reply& reply, size_t lastByte,
-                       int16_t failure);
+  // Sends a FeliCa packet by InDataExchange and checks the answer: the PN532 status byte, and
+  // that the answer reaches byte `lastByte`; `failure` is the status of an answer that does
+  // not.
+  int16_t DataExchange(std::span<const uint8_t> packet, size_t capacity, Reply& reply,
+                       size_t lastByte, int16_t failure);
+  void TraceLists(std::span<const uint16_t> services, std::span<const uint8_t> blockList);
+  int16_t TakeBlocks(const Reply& reply, size_t n, uint8_t* data, uint8_t* received);
   // Writes the card's status flags into the status text.
   void CardStatus(uint8_t flag1, uint8_t flag2);
 };

@@ -58,6 +58,9 @@ enum {
   FELICA_E_WRITE = -54         /* writing failed */
 };
 
+/* DLL_GetSystemCode past the card's last system, or with no card. */
+#define FELICA_NO_SYSTEM_CODE 0xFFFFu
+
 /* GetSetting results besides the statuses above. */
 enum { FELICA_SETTING_OK = 0, FELICA_SETTING_CANCELLED = 1 };
 

@@ -12,23 +12,14 @@ namespace {
 
 using Lines = std::vector<std::string>;
 const std::string kIdmHex = "01 01 02 14 FB 0B 39 06";
-const char kGetResponse[] = "FF C0 00 00 ";
 
-class PellixCard : public PellixTest {
+class PellixCard : public PellixOnEveryReader {
  protected:
   void SetUp() override {
-    PellixTest::SetUp();
+    PellixOnEveryReader::SetUp();
     ASSERT_EQ(p_->REQC(0x0003), 0);
     Sent();
     trace_->Take();
-  }
-  // The commands sent, without the GET RESPONSE that follows each.
-  Lines Commands() {
-    Lines commands;
-    for (const auto& line : Sent()) {
-      if (line.rfind(kGetResponse, 0) != 0) commands.push_back(line);
-    }
-    return commands;
   }
   static std::string BlockHex(uint16_t service, uint8_t block) {
     const auto b = TestBlock(service, block);
@@ -36,13 +27,13 @@ class PellixCard : public PellixTest {
   }
 };
 
-TEST_F(PellixTest, PollFindsTheCardAndItsSystemCodes) {
+TEST_P(PellixOnEveryReader, PollFindsTheCardAndItsSystemCodes) {
   ASSERT_EQ(p_->Initialize(0), 0);
   Sent();
   ASSERT_EQ(p_->REQC(0x0003), 0);
-  EXPECT_EQ(Sent(), (Lines{"FF 00 00 00 06 D4 32 05 00 00 00", "FF C0 00 00 04",
-                           "FF 00 00 00 09 D4 4A 01 01 00 00 03 00 00", "FF C0 00 00 18",
-                           "FF 00 00 00 0D D4 40 01 0A 0C " + kIdmHex, "FF C0 00 00 14"}));
+  EXPECT_EQ(Sent(), AsSent({"FF 00 00 00 06 D4 32 05 00 00 00", "FF C0 00 00 04",
+                            "FF 00 00 00 09 D4 4A 01 01 00 00 03 00 00", "FF C0 00 00 18",
+                            "FF 00 00 00 0D D4 40 01 0A 0C " + kIdmHex, "FF C0 00 00 14"}));
   const uint8_t* card = nullptr;
   EXPECT_EQ(p_->SetCurrentCard(0, &card), 0);
   ASSERT_NE(card, nullptr);
@@ -60,9 +51,9 @@ TEST_F(PellixTest, PollFindsTheCardAndItsSystemCodes) {
   EXPECT_EQ(Hex(card, 8), Hex(kFeIdm, 8));
 }
 
-TEST_F(PellixTest, PollWithoutACard) {
+TEST_P(PellixOnEveryReader, PollWithoutACard) {
   ASSERT_EQ(p_->REQC(0x0003), 0);
-  pcscd_->RemoveCard();
+  TakeCardAway();
   trace_->Take();
   EXPECT_EQ(p_->REQC(0x0003), FELICA_NOTHING);
   EXPECT_EQ(trace_->TakeLast(), "REQC(0003) : Card nothing.");
@@ -70,15 +61,15 @@ TEST_F(PellixTest, PollWithoutACard) {
   p_->SetCurrentCard(0, &card);
   EXPECT_EQ(card, nullptr);
   EXPECT_EQ(p_->GetSystemCode(1), 0xFE00);  // the last card's codes stay
-  pcscd_->SetCard(cardFile_);
+  PutCardBack();
   EXPECT_EQ(p_->REQC(0x1234), FELICA_NOTHING);  // a system the card does not hold
 }
 
-TEST_F(PellixCard, ReadsOneBlockPerCommand) {
+TEST_P(PellixCard, ReadsOneBlockPerCommand) {
   uint8_t data[16] = {};
   ASSERT_EQ(p_->Read(0x090F, 0, data), 0);
-  EXPECT_EQ(Sent(), (Lines{"FF 00 00 00 13 D4 40 01 10 06 " + kIdmHex + " 01 0F 09 01 80 00",
-                           "FF C0 00 00 22"}));
+  EXPECT_EQ(Sent(), AsSent({"FF 00 00 00 13 D4 40 01 10 06 " + kIdmHex + " 01 0F 09 01 80 00",
+                            "FF C0 00 00 22"}));
   EXPECT_EQ(Hex(data, 16), BlockHex(0x090F, 0));
   EXPECT_EQ(trace_->Take(), (Lines{"Service code list :", "090F,", "Block list :", "8000,",
                                    "FeliCaRead() : Success."}));
@@ -90,7 +81,7 @@ TEST_F(PellixCard, ReadsOneBlockPerCommand) {
   EXPECT_EQ(Commands().back(), "FF 00 00 00 13 D4 40 01 10 06 " + kIdmHex + " 01 13 08 01 90 00");
 }
 
-TEST_F(PellixCard, ReadsThirtyBlocksInBatchesOfTwelve) {
+TEST_P(PellixCard, ReadsThirtyBlocksInBatchesOfTwelve) {
   std::vector<BlockRef> refs;
   for (uint8_t b = 0; b < 20; ++b) refs.push_back({0x090F, b});
   for (uint8_t b = 0; b < 10; ++b) refs.push_back({0x2A0B, static_cast<uint8_t>(100 + b)});
@@ -114,7 +105,7 @@ TEST_F(PellixCard, ReadsThirtyBlocksInBatchesOfTwelve) {
   EXPECT_EQ(data[16 * 30], 0x55);  // nothing past the blocks asked for
 }
 
-TEST_F(PellixCard, ARefusalInTheSecondBatchStopsTheRead) {
+TEST_P(PellixCard, ARefusalInTheSecondBatchStopsTheRead) {
   std::vector<BlockRef> refs(30, BlockRef{0x090F, 0});
   refs[15] = {0x0048, 0};  // needs a key: A6
   std::vector<uint8_t> data(16 * 30);
@@ -127,7 +118,7 @@ TEST_F(PellixCard, ARefusalInTheSecondBatchStopsTheRead) {
   EXPECT_EQ(Commands().size(), 0u);
 }
 
-TEST_F(PellixCard, WritesInBatchesAndTheCardKeepsThem) {
+TEST_P(PellixCard, WritesInBatchesAndTheCardKeepsThem) {
   std::vector<BlockRef> refs;
   for (int i = 0; i < 13; ++i) refs.push_back({0x1009, static_cast<uint8_t>(i % 4)});
   std::vector<uint8_t> data(16 * 13);
@@ -146,7 +137,7 @@ TEST_F(PellixCard, WritesInBatchesAndTheCardKeepsThem) {
   EXPECT_EQ(p_->Write(0x1009, 0, nullptr), FELICA_E_PARAMETER);
 }
 
-TEST_F(PellixCard, WalksTheServicesUntilTheCardSaysFFFF) {
+TEST_P(PellixCard, WalksTheServicesUntilTheCardSaysFFFF) {
   struct Node {
     uint32_t code, end;
   } expected[] = {{0x0000, 0xFFFE}, {0x0040, 0x07FF}, {0x0048, 0xFFFF}, {0x008B, 0xFFFF},
@@ -164,7 +155,7 @@ TEST_F(PellixCard, WalksTheServicesUntilTheCardSaysFFFF) {
   EXPECT_EQ(p_->GetServiceCode(0, nullptr, &end), FELICA_E_PARAMETER);
 }
 
-TEST_F(PellixCard, SelectingACardBeyondTheTableDetachesIt) {
+TEST_P(PellixCard, SelectingACardBeyondTheTableDetachesIt) {
   const uint8_t* card = nullptr;
   EXPECT_EQ(p_->SetCurrentCard(5, &card), 0);
   ASSERT_NE(card, nullptr);  // still row 0
@@ -178,16 +169,28 @@ TEST_F(PellixCard, SelectingACardBeyondTheTableDetachesIt) {
   EXPECT_EQ(p_->GetSystemCode(0), 0xFFFF);
 }
 
-TEST_F(PellixCard, CardRemovedBetweenCommands) {
-  pcscd_->RemoveCard();
+TEST_P(PellixCard, CardRemovedBetweenCommands) {
+  TakeCardAway();
   uint8_t data[16];
-  EXPECT_EQ(p_->Read(0x090F, 0, data), FELICA_E_READ);
-  EXPECT_EQ(trace_->TakeLast(), "FeliCaRead() : Reader Error : 0x01.");
   uint32_t code, end;
-  EXPECT_EQ(p_->GetServiceCode(0, &code, &end), FELICA_E_SEARCH);
+  if (GetParam() == ReaderKind::kSam) {
+    // The SAM stays; the PN532 finds the card silent.
+    EXPECT_EQ(p_->Read(0x090F, 0, data), FELICA_E_READ);
+    EXPECT_EQ(trace_->TakeLast(), "FeliCaRead() : Reader Error : 0x01.");
+    EXPECT_EQ(p_->GetServiceCode(0, &code, &end), FELICA_E_SEARCH);
+  } else {
+    // The card was the connection: it is gone, and the reader waits for the next.
+    EXPECT_EQ(p_->Read(0x090F, 0, data), FELICA_E_TRANSMIT);
+    EXPECT_EQ(trace_->TakeLast(), "FeliCaRead() : SmartCard API Error : -2146434967 (0x80100069)");
+    EXPECT_EQ(p_->GetServiceCode(0, &code, &end), FELICA_E_NO_CONTEXT);
+  }
+  EXPECT_EQ(p_->REQC(0x0003), FELICA_NOTHING);
+  PutCardBack();
+  EXPECT_EQ(p_->REQC(0x0003), 0);
+  EXPECT_EQ(p_->Read(0x090F, 0, data), 0);
 }
 
-TEST_F(PellixCard, AnswersThatClaimMoreThanTheyCarry) {
+TEST_P(PellixCard, AnswersThatClaimMoreThanTheyCarry) {
   uint8_t guarded[16 * 3];
   std::memset(guarded, 0x77, sizeof guarded);
   pcscd_->SetFault("extra-blocks");
@@ -198,24 +201,32 @@ TEST_F(PellixCard, AnswersThatClaimMoreThanTheyCarry) {
   uint8_t count = 2;
   EXPECT_EQ(p_->Read2(refs, &count, guarded), FELICA_E_READ);
   EXPECT_EQ(guarded[32], 0x77);
-  pcscd_->SetFault("long-length");
-  EXPECT_EQ(p_->Read(0x090F, 0, guarded + 16), FELICA_E_READ);
-  EXPECT_EQ(guarded[32], 0x77);
-  pcscd_->SetFault("short-reply");
-  EXPECT_EQ(p_->Read(0x090F, 0, guarded + 16), FELICA_E_READ);
+  const bool sam = GetParam() == ReaderKind::kSam;
+  if (sam) {  // "61 L" claims more than GET RESPONSE brings
+    pcscd_->SetFault("long-length");
+    EXPECT_EQ(p_->Read(0x090F, 0, guarded + 16), FELICA_E_READ);
+    EXPECT_EQ(guarded[32], 0x77);
+  }
+  pcscd_->SetFault("short-reply");  // on the reader without a SAM: no status word either
+  EXPECT_EQ(p_->Read(0x090F, 0, guarded + 16), sam ? FELICA_E_READ : FELICA_E_TRANSMIT);
   uint32_t code, end;
-  EXPECT_EQ(p_->GetServiceCode(0, &code, &end), FELICA_E_SEARCH);
+  EXPECT_EQ(p_->GetServiceCode(0, &code, &end), sam ? FELICA_E_SEARCH : FELICA_E_TRANSMIT);
   pcscd_->SetFault("syscode-count");
   EXPECT_EQ(p_->REQC(0x0003), FELICA_E_FATAL);  // the system codes could not be read
   pcscd_->SetFault("");
   EXPECT_EQ(p_->REQC(0x0003), 0);
 }
 
-TEST_F(PellixCard, AStuckTraceViewerDoesNotStopTheDriver) {
+TEST_P(PellixCard, AStuckTraceViewerDoesNotStopTheDriver) {
   trace_->Pause();
   uint8_t data[16];
   for (int i = 0; i < 200; ++i) ASSERT_EQ(p_->Read(0x090F, static_cast<uint8_t>(i % 20), data), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Readers, PellixOnEveryReader,
+                         ::testing::Values(ReaderKind::kSam, ReaderKind::kPicc), KindName);
+INSTANTIATE_TEST_SUITE_P(Readers, PellixCard,
+                         ::testing::Values(ReaderKind::kSam, ReaderKind::kPicc), KindName);
 
 }  // namespace
 }  // namespace lorvane::pellix

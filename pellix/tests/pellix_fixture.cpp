@@ -5,6 +5,11 @@
 #include <fstream>
 
 namespace lorvane::pellix {
+namespace {
+
+const char kGetResponse[] = "FF C0 00 00 ";
+
+}  // namespace
 
 Pellix::Pellix(const lorvane::testing::PluginLibrary& lib)
     : GetInformation(lib.Get<GetInformationFn>(FELICA_EP_GET_INFORMATION)),
@@ -65,14 +70,17 @@ std::string Hex(const uint8_t* bytes, size_t size) {
   return out;
 }
 
-PellixTest::PellixTest(size_t readers) : readerCount_(readers) {}
+PellixTest::PellixTest(size_t readers, ReaderKind kind) : readerCount_(readers), kind_(kind) {}
+
+std::string KindName(const ::testing::TestParamInfo<ReaderKind>& kind) {
+  return kind.param == ReaderKind::kPicc ? "WithoutSam" : "WithSam";
+}
 
 void PellixTest::SetUp() {
   cardFile_ = files_.Write("card.json", cardimage::SerializeCardImageJson(TestCard()));
   trace_ = std::make_unique<vreader::TraceCapture>();
-  pcscd_ = std::make_unique<vreader::PrivatePcscd>(readerCount_);
+  pcscd_ = std::make_unique<vreader::PrivatePcscd>(readerCount_, kind_, cardFile_);
   ASSERT_TRUE(pcscd_->running()) << "pcscd did not start";
-  for (size_t i = 0; i < readerCount_; ++i) pcscd_->SetCard(cardFile_, i);
   library_ = std::make_unique<lorvane::testing::PluginLibrary>(PELLIX_PLUGIN);
   p_ = std::make_unique<Pellix>(*library_);
   trace_->Take();
@@ -90,6 +98,35 @@ std::vector<std::string> PellixTest::Sent(size_t reader) {
     if (line.rfind("> ", 0) == 0) sent.push_back(line.substr(2));
   }
   return sent;
+}
+
+std::vector<std::string> PellixTest::AsSent(std::vector<std::string> toSamReader) const {
+  if (kind_ == ReaderKind::kSam) return toSamReader;
+  std::erase_if(toSamReader,
+                [](const std::string& line) { return line.rfind(kGetResponse, 0) == 0; });
+  return toSamReader;
+}
+
+void PellixTest::TakeCardAway() {
+  pcscd_->RemoveCard();
+  if (kind_ == ReaderKind::kPicc) {
+    EXPECT_TRUE(pcscd_->WaitForCard(false));
+  }
+}
+
+void PellixTest::PutCardBack() {
+  pcscd_->SetCard(cardFile_);
+  if (kind_ == ReaderKind::kPicc) {
+    EXPECT_TRUE(pcscd_->WaitForCard(true));
+  }
+}
+
+std::vector<std::string> PellixTest::Commands(size_t reader) {
+  std::vector<std::string> commands;
+  for (const auto& line : Sent(reader)) {
+    if (line.rfind(kGetResponse, 0) != 0) commands.push_back(line);
+  }
+  return commands;
 }
 
 }  // namespace lorvane::pellix

@@ -48,16 +48,27 @@ cardimage::CardImage TestCard();
 cardimage::Block TestBlock(uint16_t service, uint8_t block);
 std::string Hex(const uint8_t* bytes, size_t size);
 
+using vreader::ReaderKind;
+
 class PellixTest : public ::testing::Test {
  protected:
-  explicit PellixTest(size_t readers = 1);
+  explicit PellixTest(size_t readers = 1, ReaderKind kind = ReaderKind::kSam);
   void SetUp() override;
   void TearDown() override;
 
   // Exchanges with reader i since the last call: only the APDUs sent ("> ..." lines).
   std::vector<std::string> Sent(size_t reader = 0);
+  // What a test expects to be sent to a reader with a SAM, as the reader of this test gets
+  // it: a reader without one answers at once, with no GET RESPONSE.
+  std::vector<std::string> AsSent(std::vector<std::string> toSamReader) const;
+  // The commands sent, without the GET RESPONSE that follows each on a reader with a SAM.
+  std::vector<std::string> Commands(size_t reader = 0);
+  // The card leaves the reader, or comes back; on a reader without a SAM, once pcscd saw it.
+  void TakeCardAway();
+  void PutCardBack();
 
   size_t readerCount_;
+  ReaderKind kind_;
   lorvane::testing::TempDir files_;
   std::filesystem::path cardFile_;
   std::unique_ptr<vreader::TraceCapture> trace_;
@@ -65,5 +76,13 @@ class PellixTest : public ::testing::Test {
   std::unique_ptr<lorvane::testing::PluginLibrary> library_;
   std::unique_ptr<Pellix> p_;
 };
+
+// The tests that hold for both kinds of reader.
+class PellixOnEveryReader : public PellixTest, public ::testing::WithParamInterface<ReaderKind> {
+ protected:
+  PellixOnEveryReader() : PellixTest(1, GetParam()) {}
+};
+
+std::string KindName(const ::testing::TestParamInfo<ReaderKind>& kind);
 
 }  // namespace lorvane::pellix

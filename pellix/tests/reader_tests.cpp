@@ -67,7 +67,7 @@ TEST_F(PellixTwoReaders, ANameThatMatchesNothingOpensTheDefaultReader) {
   EXPECT_EQ(Sent(1), Lines{});
 }
 
-TEST_F(PellixTest, OpenCloseAndReopen) {
+TEST_P(PellixOnEveryReader, OpenCloseAndReopen) {
   EXPECT_EQ(p_->Close(), 0);  // nothing open
   ASSERT_EQ(p_->Open(nullptr), 0);
   EXPECT_EQ(p_->Close(), 0);
@@ -84,7 +84,7 @@ TEST_F(PellixTest, OpenCloseAndReopen) {
 
 TEST_F(PellixTest, ConnectRefusedWhenTheReaderHasNoCardSlotAnswer) {
   pcscd_->SetFault("no-sam");
-  std::this_thread::sleep_for(std::chrono::milliseconds(600));  // pcscd polls presence
+  ASSERT_TRUE(pcscd_->WaitForCard(false));
   EXPECT_EQ(p_->Open(nullptr), FELICA_E_CONNECT);
   const Lines trace = trace_->Take();
   ASSERT_GE(trace.size(), 2u);
@@ -93,13 +93,13 @@ TEST_F(PellixTest, ConnectRefusedWhenTheReaderHasNoCardSlotAnswer) {
   EXPECT_EQ(p_->REQC(0x0003), FELICA_E_CONNECT);
 }
 
-TEST_F(PellixTest, ReaderUnpluggedWhilePolling) {
+TEST_P(PellixOnEveryReader, ReaderUnpluggedWhilePolling) {
   ASSERT_EQ(p_->Open(nullptr), 0);
   pcscd_->SetFault("unplugged");
   EXPECT_EQ(p_->REQC(0x0003), FELICA_E_READER_GONE);
 }
 
-TEST_F(PellixTest, TransmissionErrors) {
+TEST_P(PellixOnEveryReader, TransmissionErrors) {
   ASSERT_EQ(p_->Open(nullptr), 0);
   pcscd_->SetFault("comm-error");
   EXPECT_EQ(p_->REQC(0x0003), FELICA_E_TRANSMIT);
@@ -108,6 +108,45 @@ TEST_F(PellixTest, TransmissionErrors) {
   const Lines trace = trace_->Take();
   ASSERT_FALSE(trace.empty());
   EXPECT_EQ(trace.back(), "REQC(0003) : Reader Error : 63,00.");
+}
+
+INSTANTIATE_TEST_SUITE_P(Readers, PellixOnEveryReader,
+                         ::testing::Values(ReaderKind::kSam, ReaderKind::kPicc), KindName);
+
+class PellixWithoutSam : public PellixTest {
+ protected:
+  PellixWithoutSam() : PellixTest(1, ReaderKind::kPicc) {}
+  const Lines kFirstCommands = {"FF 00 00 00 06 D4 32 05 00 00 00",
+                                "FF 00 00 00 09 D4 4A 01 01 00 00 03 00 00",
+                                "FF 00 00 00 0D D4 40 01 0A 0C 01 01 02 14 FB 0B 39 06"};
+};
+
+TEST_F(PellixWithoutSam, WithoutACardTheReaderWaitsForOne) {
+  TakeCardAway();
+  ASSERT_EQ(p_->Open(nullptr), 0);  // the driver refuses escape commands: nothing reached it
+  EXPECT_EQ(Sent(), Lines{});
+  EXPECT_EQ(p_->REQC(0x0003), FELICA_NOTHING);
+  EXPECT_EQ(trace_->TakeLast(), "REQC(0003) : Card nothing.");
+  EXPECT_EQ(p_->REQC(0x0003), FELICA_NOTHING);
+  PutCardBack();
+  EXPECT_EQ(p_->REQC(0x0003), 0);
+  EXPECT_EQ(Sent(), kFirstCommands);
+}
+
+TEST_F(PellixWithoutSam, WithEscapeCommandsItPollsWithoutACard) {
+  pcscd_->AllowEscape(true);
+  TakeCardAway();
+  ASSERT_EQ(p_->Open(nullptr), 0);
+  EXPECT_EQ(Sent(), (Lines{"FF 00 48 00 00", "FF 00 00 00 06 D4 32 05 00 00 00"}));
+  EXPECT_EQ(p_->REQC(0x0003), FELICA_NOTHING);
+  pcscd_->SetCard(cardFile_);  // the escape reaches the reader at once: no wait for pcscd
+  EXPECT_EQ(p_->REQC(0x0003), 0);
+  uint8_t data[16];
+  EXPECT_EQ(p_->Read(0x090F, 0, data), 0);
+  Lines sent = Sent();
+  ASSERT_EQ(sent.size(), 4u);
+  EXPECT_EQ(Lines(sent.begin() + 1, sent.end() - 1),
+            Lines(kFirstCommands.begin() + 1, kFirstCommands.end()));
 }
 
 class PellixNoReader : public PellixTest {

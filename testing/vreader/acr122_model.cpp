@@ -9,13 +9,14 @@ namespace {
 
 const Bytes kFailed = {0x63, 0x00};
 const Bytes kCommandWrong = {0x63, 0x7F};
+const Bytes kFirmware = {'A', 'C', 'R', '1', '2', '2', 'U', '2', '0', '3'};
 
 }  // namespace
 
 Bytes Acr122Model::Transmit(std::span<const uint8_t> apdu, FeliCaCardModel* card,
                             const ControlState& control) {
   if (apdu.size() == 5 && apdu[0] == 0xFF && apdu[1] == 0xC0 && apdu[2] == 0 && apdu[3] == 0) {
-    if (pending_.empty()) return kFailed;
+    if (pending_.empty()) return kFailed;  // nothing waiting, as always on the PICC reader
     Bytes answer = std::move(pending_);
     pending_.clear();
     const size_t wanted = apdu[4] == 0 ? 256 : apdu[4];
@@ -24,7 +25,7 @@ Bytes Acr122Model::Transmit(std::span<const uint8_t> apdu, FeliCaCardModel* card
     return answer;
   }
   if (apdu.size() == 5 && apdu[0] == 0xFF && apdu[1] == 0x00 && apdu[2] == 0x48) {
-    return {'A', 'C', 'R', '1', '2', '2', 'U', '2', '0', '3'};
+    return kFirmware;
   }
   if (apdu.size() < 7 || apdu[0] != 0xFF || apdu[1] != 0 || apdu[2] != 0 || apdu[3] != 0 ||
       apdu[5] != 0xD4) {
@@ -32,8 +33,12 @@ Bytes Acr122Model::Transmit(std::span<const uint8_t> apdu, FeliCaCardModel* card
   }
   if (apdu[4] != apdu.size() - 5) return {0x67, 0x00};
   if (control.Has("reader-error")) return kFailed;
-  pending_ = Pn532(apdu.subspan(6), card, control);
-  if (pending_.size() <= 2) return std::exchange(pending_, {});  // an error status word
+  Bytes answer = Pn532(apdu.subspan(6), card, control);
+  if (kind_ == ReaderKind::kPicc || answer.size() <= 2) {  // one reply, or an error status word
+    if (control.Has("short-reply")) answer.resize(std::min<size_t>(answer.size(), 3));
+    return answer;
+  }
+  pending_ = std::move(answer);
   const size_t announced = pending_.size() + (control.Has("long-length") ? 40 : 0);
   return {0x61, static_cast<uint8_t>(std::min<size_t>(announced, 0xFF))};
 }

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
-// The SAM-equipped ACR122 as a T=0 smart card reader: every pseudo-APDU is answered
-// "61 L" and its answer fetched with GET RESPONSE (FF C0 00 00 L); PN532 commands travel
-// in the direct-transmit APDU FF 00 00 00 Lc D4 ...
+// The ACR122's two kinds as smart card readers; PN532 commands travel in the direct-transmit
+// APDU FF 00 00 00 Lc D4 .. for both.
+//   The ACR122 with a SAM: a T=0 reader whose card is the SAM. Every pseudo-APDU is answered
+//   "61 L" and its answer fetched with GET RESPONSE (FF C0 00 00 L).
+//   The ACR122U's PICC interface (no SAM): a T=1 reader whose card is the FeliCa card on it.
+//   Every pseudo-APDU is answered in one reply, D5 .. 90 00; so is the driver's escape.
 #pragma once
 
 #include <memory>
@@ -17,10 +20,20 @@ inline constexpr unsigned char kSamAtr[] = {0x3B, 0xBE, 0x96, 0x00, 0x00, 0x41, 
                                             0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
                                             0x00, 0x00, 0x02, 0x90, 0x00};
 
+// The ATR of a FeliCa card on the ACR122U (212 kbps), offering T=0 and T=1.
+inline constexpr unsigned char kFeliCaAtr[] = {0x3B, 0x8F, 0x80, 0x01, 0x80, 0x4F, 0x0C,
+                                               0xA0, 0x00, 0x00, 0x03, 0x06, 0x03, 0xF0,
+                                               0x11, 0x00, 0x00, 0x00, 0x00, 0x8A};
+
+enum class ReaderKind { kSam, kPicc };
+
 class Acr122Model {
  public:
+  explicit Acr122Model(ReaderKind kind = ReaderKind::kSam) : kind_(kind) {}
+
   // The reader's answer to one APDU; `card` is the card in the field, or null.
   Bytes Transmit(std::span<const uint8_t> apdu, FeliCaCardModel* card, const ControlState& control);
+  ReaderKind kind() const { return kind_; }
 
  private:
   Bytes Pn532(std::span<const uint8_t> command, FeliCaCardModel* card, const ControlState& control);
@@ -28,6 +41,7 @@ class Acr122Model {
   Bytes InDataExchange(std::span<const uint8_t> command, FeliCaCardModel* card,
                        const ControlState& control);
 
+  ReaderKind kind_;
   Bytes pending_;
   bool targetSelected_ = false;
 };

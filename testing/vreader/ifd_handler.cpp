@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The virtual ACR122 as an IFD handler that pcscd loads. Each reader's DEVICENAME is
-// "vreader:<control folder>"; see reader_control.h for what the folder holds.
+// "vreader:<control folder>" for the reader with a SAM, "vreaderu:<control folder>" for the
+// ACR122U's PICC interface; see reader_control.h for what the folder holds.
 #include <PCSC/pcsclite.h>
 #include <PCSC/wintypes.h>
 
@@ -9,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 
 #include "cardimage/card_image.h"
@@ -22,9 +24,18 @@ namespace {
 
 using namespace lorvane::vreader;
 
+constexpr char kSamDevice[] = "vreader";
+constexpr char kPiccDevice[] = "vreaderu";
+// Control codes of the reader driver: the escape command, and the feature list in which the
+// escape appears (tag 0x13, its code big-endian) only when the driver allows it.
+constexpr DWORD kEscapeCode = 0x42000001;
+constexpr DWORD kGetFeatureRequest = 0x42000000 + 3400;
+constexpr uint8_t kEscapeFeature[] = {0x13, 0x04, 0x42, 0x00, 0x00, 0x01};
+
 struct VirtualReader {
   std::filesystem::path control;
-  Acr122Model reader;
+  Acr122Model reader{ReaderKind::kSam};
+  bool picc() const { return reader.kind() == ReaderKind::kPicc; }
   std::unique_ptr<FeliCaCardModel> card;
   std::string cardPath;
   std::filesystem::file_time_type cardTime;
@@ -58,6 +69,39 @@ VirtualReader* Find(DWORD lun) {
   return it == g_readers.end() ? nullptr : &it->second;
 }
 
+// The reader's "card": the SAM, always there, or the FeliCa card on the PICC interface.
+std::span<const unsigned char> AtrOf(const VirtualReader& reader) {
+  if (reader.picc()) return kFeliCaAtr;
+  return kSamAtr;
+}
+
+bool CardPresent(VirtualReader& reader, const ControlState& state) {
+  if (reader.picc()) return reader.Card(state) != nullptr;
+  return !state.Has("no-sam");
+}
+
+RESPONSECODE Answer(const Bytes& answer, PUCHAR out, PDWORD length) {
+  if (answer.size() > *length) return IFD_ERROR_INSUFFICIENT_BUFFER;
+  std::memcpy(out, answer.data(), answer.size());
+  *length = static_cast<DWORD>(answer.size());
+  return IFD_SUCCESS;
+}
+
+// The escape command: the reader's pseudo-APDUs without a card, when the driver allows it.
+RESPONSECODE Escape(VirtualReader& reader, const ControlState& state, PUCHAR in, DWORD inLength,
+                    PUCHAR out, DWORD outLength, LPDWORD returned) {
+  if (!reader.picc()) return IFD_ERROR_NOT_SUPPORTED;
+  if (!state.escapeAllowed) return IFD_COMMUNICATION_ERROR;
+  LogExchange(reader.control, '>', in, inLength);
+  const Bytes answer = reader.reader.Transmit(std::span(in, inLength), reader.Card(state), state);
+  DWORD length = outLength;
+  const RESPONSECODE result = Answer(answer, out, &length);
+  if (result != IFD_SUCCESS) return result;
+  *returned = length;
+  LogExchange(reader.control, '<', answer.data(), answer.size());
+  return IFD_SUCCESS;
+}
+
 }  // namespace
 
 extern "C" {
@@ -68,8 +112,11 @@ __attribute__((visibility("default"))) RESPONSECODE IFDHCreateChannelByName(DWOR
   const std::string name = DeviceName != nullptr ? DeviceName : "";
   const size_t colon = name.find(':');
   if (colon == std::string::npos) return IFD_COMMUNICATION_ERROR;
+  const std::string device = name.substr(0, colon);
+  if (device != kSamDevice && device != kPiccDevice) return IFD_COMMUNICATION_ERROR;
   VirtualReader& reader = g_readers[Lun >> 16];
   reader = VirtualReader{};
+  reader.reader = Acr122Model(device == kPiccDevice ? ReaderKind::kPicc : ReaderKind::kSam);
   reader.control = name.substr(colon + 1);
   return IFD_SUCCESS;
 }
@@ -90,11 +137,13 @@ __attribute__((visibility("default"))) RESPONSECODE IFDHGetCapabilities(DWORD Lu
   std::lock_guard lock(g_mutex);
   if (Find(Lun) == nullptr || Length == nullptr || Value == nullptr) return IFD_COMMUNICATION_ERROR;
   switch (Tag) {
-    case TAG_IFD_ATR:
-      if (*Length < sizeof kSamAtr) return IFD_ERROR_INSUFFICIENT_BUFFER;
-      std::memcpy(Value, kSamAtr, sizeof kSamAtr);
-      *Length = sizeof kSamAtr;
+    case TAG_IFD_ATR: {
+      const auto atr = AtrOf(*Find(Lun));
+      if (*Length < atr.size()) return IFD_ERROR_INSUFFICIENT_BUFFER;
+      std::memcpy(Value, atr.data(), atr.size());
+      *Length = static_cast<DWORD>(atr.size());
       return IFD_SUCCESS;
+    }
     case TAG_IFD_SLOTS_NUMBER:
     case TAG_IFD_SIMULTANEOUS_ACCESS:
       if (*Length < 1) return IFD_ERROR_INSUFFICIENT_BUFFER;
@@ -121,8 +170,10 @@ __attribute__((visibility("default"))) RESPONSECODE IFDHSetProtocolParameters(DW
                                                                               DWORD Protocol, UCHAR,
                                                                               UCHAR, UCHAR, UCHAR) {
   std::lock_guard lock(g_mutex);
-  if (Find(Lun) == nullptr) return IFD_COMMUNICATION_ERROR;
-  return Protocol == SCARD_PROTOCOL_T0 ? IFD_SUCCESS : IFD_PROTOCOL_NOT_SUPPORTED;
+  const VirtualReader* reader = Find(Lun);
+  if (reader == nullptr) return IFD_COMMUNICATION_ERROR;
+  const DWORD supported = reader->picc() ? SCARD_PROTOCOL_T1 : SCARD_PROTOCOL_T0;
+  return Protocol == supported ? IFD_SUCCESS : IFD_PROTOCOL_NOT_SUPPORTED;
 }
 
 __attribute__((visibility("default"))) RESPONSECODE IFDHPowerICC(DWORD Lun, DWORD Action,
@@ -136,10 +187,11 @@ __attribute__((visibility("default"))) RESPONSECODE IFDHPowerICC(DWORD Lun, DWOR
     *AtrLength = 0;
     return IFD_SUCCESS;
   }
-  if (state.Has("no-sam")) return IFD_ERROR_POWER_ACTION;
-  if (Atr == nullptr || *AtrLength < sizeof kSamAtr) return IFD_ERROR_INSUFFICIENT_BUFFER;
-  std::memcpy(Atr, kSamAtr, sizeof kSamAtr);
-  *AtrLength = sizeof kSamAtr;
+  if (!CardPresent(*reader, state)) return IFD_ERROR_POWER_ACTION;
+  const auto atr = AtrOf(*reader);
+  if (Atr == nullptr || *AtrLength < atr.size()) return IFD_ERROR_INSUFFICIENT_BUFFER;
+  std::memcpy(Atr, atr.data(), atr.size());
+  *AtrLength = static_cast<DWORD>(atr.size());
   return IFD_SUCCESS;
 }
 
@@ -156,17 +208,32 @@ __attribute__((visibility("default"))) RESPONSECODE IFDHTransmitToICC(
   LogExchange(reader->control, '>', TxBuffer, TxLength);
   const Bytes answer =
       reader->reader.Transmit(std::span(TxBuffer, TxLength), reader->Card(state), state);
-  if (answer.size() > *RxLength) return IFD_ERROR_INSUFFICIENT_BUFFER;
-  std::memcpy(RxBuffer, answer.data(), answer.size());
-  *RxLength = static_cast<DWORD>(answer.size());
-  LogExchange(reader->control, '<', answer.data(), answer.size());
-  return IFD_SUCCESS;
+  const RESPONSECODE result = Answer(answer, RxBuffer, RxLength);
+  if (result == IFD_SUCCESS) LogExchange(reader->control, '<', answer.data(), answer.size());
+  return result;
 }
 
-__attribute__((visibility("default"))) RESPONSECODE IFDHControl(DWORD, DWORD, PUCHAR, DWORD, PUCHAR,
-                                                                DWORD, LPDWORD BytesReturned) {
-  if (BytesReturned != nullptr) *BytesReturned = 0;
-  return IFD_ERROR_NOT_SUPPORTED;
+__attribute__((visibility("default"))) RESPONSECODE IFDHControl(DWORD Lun, DWORD ControlCode,
+                                                                PUCHAR TxBuffer, DWORD TxLength,
+                                                                PUCHAR RxBuffer, DWORD RxLength,
+                                                                LPDWORD BytesReturned) {
+  std::lock_guard lock(g_mutex);
+  VirtualReader* reader = Find(Lun);
+  if (BytesReturned == nullptr) return IFD_COMMUNICATION_ERROR;
+  *BytesReturned = 0;
+  if (reader == nullptr) return IFD_COMMUNICATION_ERROR;
+  const ControlState state = ReadControl(reader->control);
+  if (state.Has("unplugged")) return IFD_NO_SUCH_DEVICE;
+  if (ControlCode == kGetFeatureRequest) {
+    if (!reader->picc() || !state.escapeAllowed) return IFD_SUCCESS;  // no features
+    if (RxLength < sizeof kEscapeFeature) return IFD_ERROR_INSUFFICIENT_BUFFER;
+    std::memcpy(RxBuffer, kEscapeFeature, sizeof kEscapeFeature);
+    *BytesReturned = sizeof kEscapeFeature;
+    return IFD_SUCCESS;
+  }
+  if (ControlCode != kEscapeCode || TxBuffer == nullptr || RxBuffer == nullptr)
+    return IFD_ERROR_NOT_SUPPORTED;
+  return Escape(*reader, state, TxBuffer, TxLength, RxBuffer, RxLength, BytesReturned);
 }
 
 __attribute__((visibility("default"))) RESPONSECODE IFDHICCPresence(DWORD Lun) {
@@ -175,7 +242,7 @@ __attribute__((visibility("default"))) RESPONSECODE IFDHICCPresence(DWORD Lun) {
   if (reader == nullptr) return IFD_COMMUNICATION_ERROR;
   const ControlState state = ReadControl(reader->control);
   if (state.Has("unplugged")) return IFD_NO_SUCH_DEVICE;
-  return state.Has("no-sam") ? IFD_ICC_NOT_PRESENT : IFD_ICC_PRESENT;
+  return CardPresent(*reader, state) ? IFD_ICC_PRESENT : IFD_ICC_NOT_PRESENT;
 }
 
 }  // extern "C"

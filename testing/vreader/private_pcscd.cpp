@@ -62,10 +62,15 @@ std::filesystem::path PrivatePcscd::SocketPath() {
 
 void PrivatePcscd::UsePrivateSocket() { setenv("PCSCLITE_CSOCK_NAME", SocketPath().c_str(), 1); }
 
-PrivatePcscd::PrivatePcscd(size_t readers) : readers_(readers) {
+PrivatePcscd::PrivatePcscd(size_t readers, ReaderKind kind, const std::filesystem::path& card)
+    : readers_(readers), kind_(kind) {
   UsePrivateSocket();
-  for (size_t i = 0; i < readers_; ++i) std::filesystem::create_directories(Control(i));
-  Start();
+  for (size_t i = 0; i < readers_; ++i) {
+    std::filesystem::create_directories(Control(i));
+    if (!card.empty()) SetCard(card, i);
+  }
+  if (!Start() || card.empty()) return;
+  for (size_t i = 0; i < readers_; ++i) WaitForCard(true, i);
 }
 
 PrivatePcscd::~PrivatePcscd() { Stop(); }
@@ -74,9 +79,13 @@ std::filesystem::path PrivatePcscd::Control(size_t reader) const {
   return dir_.path() / ("reader" + std::to_string(reader));
 }
 
+const char* PrivatePcscd::FriendlyName() const {
+  return kind_ == ReaderKind::kPicc ? "ACS ACR122U PICC Interface" : "ACS ACR122";
+}
+
 std::string PrivatePcscd::ReaderName(size_t reader) const {
-  char name[32];
-  std::snprintf(name, sizeof name, "ACS ACR122 %02zu 00", reader);
+  char name[48];
+  std::snprintf(name, sizeof name, "%s %02zu 00", FriendlyName(), reader);
   return name;
 }
 
@@ -85,7 +94,8 @@ bool PrivatePcscd::Start() {
   {
     std::ofstream out(config);
     for (size_t i = 0; i < readers_; ++i) {
-      out << "FRIENDLYNAME \"ACS ACR122\"\nDEVICENAME vreader:" << Control(i).string()
+      out << "FRIENDLYNAME \"" << FriendlyName() << "\"\nDEVICENAME "
+          << (kind_ == ReaderKind::kPicc ? "vreaderu:" : "vreader:") << Control(i).string()
           << "\nLIBPATH " << VREADER_DRIVER << "\nCHANNELID " << i << "\n\n";
     }
   }
@@ -153,6 +163,35 @@ void PrivatePcscd::RemoveCard(size_t reader) const {
 
 void PrivatePcscd::SetFault(const std::string& faults, size_t reader) const {
   std::ofstream(Control(reader) / "fault") << faults << '\n';
+}
+
+void PrivatePcscd::AllowEscape(bool allowed, size_t reader) const {
+  std::error_code ec;
+  if (allowed) {
+    std::ofstream(Control(reader) / "escape") << "allowed\n";
+  } else {
+    std::filesystem::remove(Control(reader) / "escape", ec);
+  }
+}
+
+bool PrivatePcscd::WaitForCard(bool present, size_t reader) const {
+  SCARDCONTEXT context = 0;
+  if (SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context) != SCARD_S_SUCCESS)
+    return false;
+  const std::string name = ReaderName(reader);
+  SCARD_READERSTATE state{};
+  state.szReader = name.c_str();
+  state.dwCurrentState = SCARD_STATE_UNAWARE;
+  bool reached = false;
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (!reached && std::chrono::steady_clock::now() < deadline) {
+    const LONG rv = SCardGetStatusChange(context, 200, &state, 1);
+    if (rv != SCARD_S_SUCCESS && rv != SCARD_E_TIMEOUT) break;
+    reached = ((state.dwEventState & SCARD_STATE_PRESENT) != 0) == present;
+    state.dwCurrentState = state.dwEventState & ~SCARD_STATE_CHANGED;
+  }
+  SCardReleaseContext(context);
+  return reached;
 }
 
 std::vector<std::string> PrivatePcscd::TakeExchanges(size_t reader) const {

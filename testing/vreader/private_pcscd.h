@@ -6,18 +6,28 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "testing/support/temp_dir.h"
+#include "testing/vreader/acr122_model.h"
 
 namespace lorvane::vreader {
 
+// For test names and messages.
+inline void PrintTo(ReaderKind kind, std::ostream* out) {
+  *out << (kind == ReaderKind::kPicc ? "ACR122U without SAM" : "ACR122 with SAM");
+}
+
 class PrivatePcscd {
  public:
-  // Starts pcscd with `readers` virtual readers (0 is allowed: no reader at all). Each
-  // reader gets a control folder; reader i is named "ACS ACR122 0i 00" by pcscd.
-  explicit PrivatePcscd(size_t readers = 1);
+  // Starts pcscd with `readers` virtual readers of one kind (0 is allowed: no reader at
+  // all). Each reader gets a control folder; reader i is named "ACS ACR122 0i 00" by pcscd,
+  // or "ACS ACR122U PICC Interface 0i 00" for the kind without a SAM.
+  // With `card`, that card image lies on every reader from the start.
+  explicit PrivatePcscd(size_t readers = 1, ReaderKind kind = ReaderKind::kSam,
+                        const std::filesystem::path& card = {});
   ~PrivatePcscd();
   PrivatePcscd(const PrivatePcscd&) = delete;
   PrivatePcscd& operator=(const PrivatePcscd&) = delete;
@@ -29,6 +39,11 @@ class PrivatePcscd {
   void SetCard(const std::filesystem::path& image, size_t reader = 0) const;
   void RemoveCard(size_t reader = 0) const;
   void SetFault(const std::string& faults, size_t reader = 0) const;
+  // Whether the reader driver allows escape commands (the kind without a SAM only).
+  void AllowEscape(bool allowed, size_t reader = 0) const;
+  // Waits until pcscd sees the reader's card (the SAM, or the card on a reader without one)
+  // present or absent: it looks every 0.4 s. False after 5 s without.
+  bool WaitForCard(bool present, size_t reader = 0) const;
   // The APDUs sent to reader i since the last call, in hexadecimal ("FF 00 00 ..."), and
   // the answers, as "> ..." and "< ..." lines.
   std::vector<std::string> TakeExchanges(size_t reader = 0) const;
@@ -42,10 +57,12 @@ class PrivatePcscd {
 
  private:
   bool Start();
+  const char* FriendlyName() const;
   bool WaitReady() const;
 
   lorvane::testing::TempDir dir_;
   size_t readers_;
+  ReaderKind kind_;
   pid_t pid_ = -1;
 };
 

@@ -18,6 +18,8 @@ ControlState ReadControl(const std::filesystem::path& folder) {
   std::ifstream fault(folder / "fault");
   std::string word;
   while (fault >> word) state.faults.insert(word);
+  std::error_code ec;
+  state.escapeAllowed = std::filesystem::exists(folder / "escape", ec);
   return state;
 }
 

@@ -11,6 +11,8 @@
 //               extra-blocks  read answers carry one block more than asked for
 //               syscode-count Request System Code claims 255 codes
 //               short-reply   GET RESPONSE returns only the first 3 bytes
+//   escape    present: the reader driver allows escape commands (the ACR122U polls through
+//             them without a card)
 //   exchanges.log  written by the reader: "> apdu" and "< answer" in hexadecimal, a line each
 #pragma once
 
@@ -23,6 +25,7 @@ namespace lorvane::vreader {
 struct ControlState {
   std::string cardPath;  // empty: no card
   std::set<std::string> faults;
+  bool escapeAllowed = false;
   bool Has(const std::string& fault) const { return faults.count(fault) != 0; }
 };
 

@@ -45,7 +45,10 @@ nlohmann::json ReadJson(const ProgramFolder& program, std::vector<std::string> a
   return nlohmann::json::parse(r.out.empty() ? "{}" : r.out);
 }
 
-TEST(ReadThroughPlugins, ThroughPellixAndTheReaderItServes) {
+class ReadThroughPellix : public ::testing::TestWithParam<vreader::ReaderKind> {};
+
+// Both kinds of reader give the same lines.
+TEST_P(ReadThroughPellix, ThroughPellixAndTheReaderItServes) {
   ProgramFolder program;
   std::string error;
   auto card = cardimage::LoadCardImage(kBin / "samples/sample-transit.json", error);
@@ -55,9 +58,8 @@ TEST(ReadThroughPlugins, ThroughPellixAndTheReaderItServes) {
   const auto cardFile =
       program.dir().Write("in-reader.json", cardimage::SerializeCardImageJson(*card));
 
-  vreader::PrivatePcscd pcscd(1);
+  vreader::PrivatePcscd pcscd(1, GetParam(), cardFile);
   ASSERT_TRUE(pcscd.running());
-  pcscd.SetCard(cardFile);
   const auto viaReader = ReadJson(program);
   ASSERT_EQ(viaReader["cards"].size(), 1u);
   EXPECT_EQ(viaReader["cards"][0]["info"][0], "IDm  : 012E 4C66 7788 99AA");
@@ -72,10 +74,19 @@ TEST(ReadThroughPlugins, ThroughPellixAndTheReaderItServes) {
 
   // No card in the field: no definition reads it.
   pcscd.RemoveCard();
+  if (GetParam() == vreader::ReaderKind::kPicc) pcscd.WaitForCard(false);
   const auto r = RunProgram(program.Lorvane(), {"--read", "--json"});
   EXPECT_EQ(r.status, kExitNotRead) << r.err;
   EXPECT_EQ(r.out, "{\n  \"cards\": []\n}\n");
+  EXPECT_NE(r.err.find("no card"), std::string::npos) << r.err;
 }
+
+INSTANTIATE_TEST_SUITE_P(Readers, ReadThroughPellix,
+                         ::testing::Values(vreader::ReaderKind::kSam, vreader::ReaderKind::kPicc),
+                         [](const auto& kind) {
+                           return kind.param == vreader::ReaderKind::kPicc ? "WithoutSam"
+                                                                           : "WithSam";
+                         });
 
 TEST(ReadThroughPlugins, WithoutAReaderTheSampleCardIsRead) {
   ProgramFolder program;
