@@ -39,6 +39,7 @@ struct CardSystem {
 struct CardImage {
   Id8 idm{};
   Id8 pmm{};
+  std::string scanned;              // when it was read from a card (ISO 8601 UTC), or empty
   std::vector<CardSystem> systems;  // in the order Request System Code reports them
 };
 

@@ -2,6 +2,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "cardimage/card_image.h"
@@ -144,6 +145,20 @@ bool NestsDeeperThan(std::string_view text, size_t limit) {
   return false;
 }
 
+// The time of the scan, kept only when it reads like one; a reader does not need it.
+std::string ScanTime(const json& document) {
+  constexpr size_t kMaxChars = 40;
+  if (!document.contains("scanned") || !document["scanned"].is_string()) return {};
+  const std::string text = document["scanned"].get<std::string>();
+  if (text.size() > kMaxChars) return {};
+  for (char c : text) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != ':' && c != '-' && c != '.' &&
+        c != '+')
+      return {};
+  }
+  return text;
+}
+
 }  // namespace
 
 std::optional<CardImage> ParseCardImageJson(std::string_view text, std::string& error) {
@@ -198,6 +213,7 @@ std::optional<CardImage> ParseCardImageJson(std::string_view text, std::string& 
       return fail();
     image.systems.push_back(std::move(system));
   }
+  image.scanned = ScanTime(document);
   return image;
 }
 
@@ -224,11 +240,12 @@ std::string SerializeCardImageJson(const CardImage& image) {
     node["services"] = services;
     systems.push_back(node);
   }
-  const ojson document = {{"format", "felica-card-image"},
-                          {"version", 1},
-                          {"idm", Hex(image.idm.data(), 8)},
-                          {"pmm", Hex(image.pmm.data(), 8)},
-                          {"systems", systems}};
+  ojson document = {{"format", "felica-card-image"},
+                    {"version", 1},
+                    {"idm", Hex(image.idm.data(), 8)},
+                    {"pmm", Hex(image.pmm.data(), 8)}};
+  if (!image.scanned.empty()) document["scanned"] = image.scanned;
+  document["systems"] = systems;
   return document.dump(1) + "\n";
 }
 

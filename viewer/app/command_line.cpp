@@ -54,6 +54,8 @@ bool ParseOne(const std::vector<std::string>& args, size_t& i, CommandLine& comm
     return TakeValue(args, i, "--language", command.language, error);
   } else if (is("--screenshot")) {
     return TakeValue(args, i, "--screenshot", command.screenshot, error);
+  } else if (is("--dump")) {
+    return TakeValue(args, i, "--dump", command.dump, error);
   } else {
     error = "unknown argument \"" + arg + "\"";
     return false;
@@ -123,6 +125,38 @@ std::string NoReaderAnswered(MainDialogModel& model) {
   return text;
 }
 
+void PrintProgress(const std::string& line) { std::fprintf(stderr, "lorvane: %s\n", line.c_str()); }
+
+// --dump: the card on the reader, or the image of --card, saved as a card image.
+int RunDump(const CommandLine& command, ViewerApp& app) {
+  pluginhost::CommandLineUi ui(command.verbose);
+  MainDialogModel model(app, ui);
+  if (!ServeCard(model, command)) return kExitUsage;
+  if (!model.servesCardImage() && model.host().GetCurrentFunction() < 0) {
+    std::fprintf(stderr, "lorvane: nothing was saved: %s\n", NoReaderAnswered(model).c_str());
+    return kExitNotDumped;
+  }
+  const SaveOutcome saved = model.SaveCardImage(*command.dump, PrintProgress);
+  if (saved.result == SaveOutcome::kFileError) {
+    std::fprintf(stderr, "lorvane: %s\n", saved.reason.c_str());
+    return kExitUsage;
+  }
+  if (saved.result == SaveOutcome::kNoCard) {
+    std::fprintf(stderr, "lorvane: nothing was saved: %s\n", saved.reason.c_str());
+    return kExitNotDumped;
+  }
+  if (!model.servesCardImage()) {
+    if (const auto image = model.ImageServedByHost()) {
+      std::fprintf(stderr,
+                   "lorvane: the card saved was read from the card image %s, not from a "
+                   "card on a reader\n",
+                   image->string().c_str());
+    }
+  }
+  std::fprintf(stderr, "lorvane: saved %s\n", command.dump->c_str());
+  return kExitDumped;
+}
+
 }  // namespace
 
 std::string WhyNothingWasRead(MainDialogModel& model, const std::filesystem::path& folder) {
@@ -142,6 +176,7 @@ std::string UsageText() {
   return "usage: lorvane [--card FILE] [--language NAME]   open the viewer window\n"
          "       lorvane --read [--card FILE] [--definitions DIR] [--language NAME] [--json]\n"
          "              [--verbose]\n"
+         "       lorvane --dump FILE [--card FILE] [--verbose]\n"
          "       lorvane --screenshot FILE.png [--card FILE] [--language NAME]\n"
          "       lorvane --help | --version\n"
          "\n"
@@ -150,9 +185,11 @@ std::string UsageText() {
          "  --definitions DIR   take the card definitions from DIR (with --read)\n"
          "  --language NAME     select this language instead of the stored one\n"
          "  --json              print JSON instead of text (with --read)\n"
+         "  --dump FILE         save everything the card on the reader shows without a key as\n"
+         "                      a card image (with --card: that image, in the native form)\n"
          "  --screenshot FILE   save the window after one read as a PNG, without a display\n"
-         "  --verbose           with --read: say which plug-ins were found, why any failed to\n"
-         "                      load, what the probe found and which reader was used\n";
+         "  --verbose           with --read or --dump: say which plug-ins were found, why any\n"
+         "                      failed to load, what the probe found and which reader was used\n";
 }
 
 std::string CardImageNote(const std::filesystem::path& image) {
@@ -174,8 +211,12 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
     error = "--screenshot does not go with --read";
     return std::nullopt;
   }
-  if (command.verbose && !command.read) {
-    error = "--verbose goes with --read";
+  if (command.dump && (command.read || command.screenshot)) {
+    error = "--dump goes with neither --read nor --screenshot";
+    return std::nullopt;
+  }
+  if (command.verbose && !command.read && !command.dump) {
+    error = "--verbose goes with --read or --dump";
     return std::nullopt;
   }
   return command;
@@ -191,6 +232,7 @@ int RunCommandLine(const CommandLine& command, const std::string& executable) {
     return kExitRead;
   }
   ViewerApp app(executable);
+  if (command.dump) return RunDump(command, app);
   if (!StartLanguages(app, command)) return kExitUsage;
   const std::filesystem::path folder = command.definitions
                                            ? std::filesystem::path(*command.definitions)

@@ -13,6 +13,9 @@ namespace lorvane::app {
 inline constexpr int kExitRead = 0;
 inline constexpr int kExitNotRead = 1;
 inline constexpr int kExitUsage = 2;
+// --dump: the image was written, or no card could be read.
+inline constexpr int kExitDumped = 0;
+inline constexpr int kExitNotDumped = 1;
 
 struct CommandLine {
   bool read = false;  // without it (and without help or version) the window opens
@@ -24,8 +27,9 @@ struct CommandLine {
   std::optional<std::string> definitions;
   std::optional<std::string> language;
   std::optional<std::string> screenshot;  // a PNG file: the window after one read
+  std::optional<std::string> dump;        // a card image file: the card on the reader
 
-  bool opensWindow() const { return !read && !help && !version; }
+  bool opensWindow() const { return !read && !dump && !help && !version; }
 };
 
 // Parses the arguments (without the program name); on a usage error returns nullopt and

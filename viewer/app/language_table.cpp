@@ -24,7 +24,12 @@ uint16_t LanguageTable::LoadTexts() {
   };
   static constexpr std::array<std::u16string_view, 6> kMenuKeys = {
       u"Help", u"HelpAbout", u"Language", u"Setting", u"DLLInfo", u"DLLPath"};
-  for (size_t i = 0; i < menu_.size(); ++i) menu_[i] = read(u"Menu", std::u16string(kMenuKeys[i]));
+  for (size_t i = 0; i < kMenuKeys.size(); ++i)
+    menu_[i] = read(u"Menu", std::u16string(kMenuKeys[i]));
+  menu_[kSaveCardImage] = platform::GetProfileString(u"Menu", u"SaveCardImage",
+                                                     u"Save card image...", kTextChars, file);
+  cardImageNotSaved_ = platform::GetProfileString(
+      u"Message", u"CardImageNotSaved", u"The card image was not saved.", kTextChars, file);
   for (size_t i = 0; i < messages_.size(); ++i)
     messages_[i] = read(u"Message", Numbered(u"MESSAGE", i + 1));
   for (size_t i = 0; i < strings_.size(); ++i)

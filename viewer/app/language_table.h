@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The language catalogue with the texts of the selected language: the main dialog's
-// strings, its messages and the popup menu texts. A missing text reads as its key name.
+// strings, its messages and the popup menu texts. A missing text reads as its key name, except
+// the texts of saving a card image, which read in English.
 #pragma once
 
 #include <array>
@@ -14,7 +15,7 @@ inline constexpr char16_t kCardImageKey[] = u"CardImage";
 class LanguageTable final : public LanguageList {
  public:
   static constexpr uint16_t kCapacity = 200;
-  enum Menu { kHelp, kHelpAbout, kLanguage, kSetting, kDllInfo, kDllPath };
+  enum Menu { kHelp, kHelpAbout, kLanguage, kSetting, kDllInfo, kDllPath, kSaveCardImage };
 
   LanguageTable() : LanguageList(kCapacity, u"Language.ini") {}
 
@@ -27,12 +28,15 @@ class LanguageTable final : public LanguageList {
   // The window's note that the card shown was read from a card image file ("Message",
   // "CardImage").
   const std::u16string& CardImageText() const { return cardImage_; }
+  // The message that a card image could not be saved ("Message", "CardImageNotSaved").
+  const std::u16string& CardImageNotSavedText() const { return cardImageNotSaved_; }
 
  private:
   std::array<std::u16string, 6> strings_;
   std::array<std::u16string, 2> messages_;
-  std::array<std::u16string, 6> menu_;
+  std::array<std::u16string, 7> menu_;
   std::u16string cardImage_;
+  std::u16string cardImageNotSaved_;
 };
 
 }  // namespace lorvane::app

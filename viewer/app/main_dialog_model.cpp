@@ -2,7 +2,10 @@
 #include "viewer/app/main_dialog_model.h"
 
 #include "cardimage/card_image_reader.h"
+#include "platform/file_io.h"
 #include "platform/text_codec.h"
+#include "viewer/app/card_dump.h"
+#include "viewer/app/host_dump_reader.h"
 
 namespace lorvane::app {
 
@@ -72,6 +75,25 @@ size_t MainDialogModel::ReadCards() {
   pluginhost::HostCardReader reader(*host_);
   if (ReadWith(reader) > 0) shownImage_ = ImageServedByHost();
   return readCount();
+}
+
+SaveOutcome MainDialogModel::SaveCardImage(
+    const std::filesystem::path& file, const std::function<void(const std::string&)>& progress) {
+  cardimage::CardImage image;
+  if (servedImage_) {
+    image = *servedImage_;
+  } else if (host_->GetCurrentFunction() < 0) {
+    return {SaveOutcome::kNoCard, "no reader plug-in answered"};
+  } else {
+    HostDumpReader reader(*host_);
+    DumpResult dump = DumpCard(reader, progress);
+    if (!dump.image) return {SaveOutcome::kNoCard, dump.failure};
+    image = std::move(*dump.image);
+    image.scanned = ScanTimeNow();
+  }
+  const std::string error = platform::SaveFile(file, cardimage::SerializeCardImageJson(image));
+  if (!error.empty()) return {SaveOutcome::kFileError, file.string() + ": " + error};
+  return {};
 }
 
 size_t MainDialogModel::ReadCardImage(cardimage::CardImage image, std::filesystem::path file) {

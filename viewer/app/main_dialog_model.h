@@ -5,8 +5,10 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "cardimage/card_image.h"
@@ -17,6 +19,12 @@
 #include "viewer/pluginhost/felica_dll_host.h"
 
 namespace lorvane::app {
+
+// What became of saving the card as a card image.
+struct SaveOutcome {
+  enum Result { kSaved, kNoCard, kFileError } result = kSaved;
+  std::string reason;  // why not: where the dump stopped, or the file and its fault
+};
 
 class MainDialogModel {
  public:
@@ -51,6 +59,14 @@ class MainDialogModel {
   // card-image plug-in served); nullopt when it came from a reader or nothing is shown.
   const std::optional<std::filesystem::path>& shownImage() const { return shownImage_; }
 
+  // Saves the card as a card image: the card image served instead of the plug-ins as it is,
+  // else a dump of the card on the reader. The file is written only when the dump is
+  // complete.
+  SaveOutcome SaveCardImage(const std::filesystem::path& file,
+                            const std::function<void(const std::string&)>& progress);
+  // The card image a card-image plug-in serves as its reader; nullopt for a real reader.
+  std::optional<std::filesystem::path> ImageServedByHost();
+
   // What the polls of the last read found.
   const ReadOutcome& lastOutcome() const { return lastOutcome_; }
   // Whether reads go to a card image given to the program rather than the plug-ins.
@@ -62,7 +78,6 @@ class MainDialogModel {
 
  private:
   size_t ReadWith(carddef::CardReader& reader);
-  std::optional<std::filesystem::path> ImageServedByHost();
 
   ViewerApp& app_;
   std::unique_ptr<pluginhost::FeliCaDLLHost> host_;

@@ -13,6 +13,7 @@ PopupMenu BuildPopupMenu(const LanguageTable& languages) {
   menu.settings.caption = languages.MenuText(LanguageTable::kSetting);
   menu.settings.items = {{languages.MenuText(LanguageTable::kDllInfo), kPluginSettingsCommand},
                          {languages.MenuText(LanguageTable::kDllPath), kPluginFolderCommand}};
+  menu.saveCardImage = {languages.MenuText(LanguageTable::kSaveCardImage), kSaveCardImageCommand};
   menu.about = {kAboutMenuText, kAboutCommand};
   return menu;
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The main dialog's right-button popup menu: a language submenu, a plug-in submenu and the
-// About item, with the command each item gives back.
+// The main dialog's right-button popup menu: a language submenu, a plug-in submenu, saving the
+// card as a card image and the About item, with the command each item gives back.
 #pragma once
 
 #include <string>
@@ -15,6 +15,7 @@ inline constexpr int kLanguageCommandFirst = 2024;
 inline constexpr int kLanguageCommandLast = kLanguageCommandFirst + LanguageTable::kCapacity - 1;
 inline constexpr int kPluginSettingsCommand = 2224;
 inline constexpr int kPluginFolderCommand = 2225;
+inline constexpr int kSaveCardImageCommand = 2226;
 // The About command, as the system menu numbers it.
 inline constexpr int kAboutCommand = 16;
 inline constexpr char16_t kAboutMenuText[] = u"Lorvane のﾊﾞｰｼﾞｮﾝ情報(&A)...";
@@ -31,9 +32,10 @@ struct Submenu {
 };
 
 struct PopupMenu {
-  Submenu languages;  // one item per language, the selected one checked
-  Submenu settings;   // "DLLInfo" and "DLLPath"
-  MenuItem about;     // after a separator, at the end
+  Submenu languages;       // one item per language, the selected one checked
+  Submenu settings;        // "DLLInfo" and "DLLPath"
+  MenuItem saveCardImage;  // after the submenus
+  MenuItem about;          // after a separator, at the end
 };
 
 PopupMenu BuildPopupMenu(const LanguageTable& languages);

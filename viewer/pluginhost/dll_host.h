@@ -93,6 +93,12 @@ class DLLHost {
   // The name of reader entry `index` of the current plug-in while it is loaded; nullopt when
   // it is not loaded, does not export "DLL_GetReaderName" or has no such entry.
   std::optional<std::u16string> ReaderGetName(int32_t index);
+  // The calls a card dump makes besides those: system code `index` of the card polled last
+  // (nullopt when the plug-in is not loaded or lacks the entry point), the node at `index`
+  // of Search Service Code, and reads of several blocks at once.
+  std::optional<uint16_t> ReaderGetSystemCode(int32_t index);
+  int32_t ReaderGetServiceCode(int32_t index, uint32_t* code, uint32_t* endCode);
+  int32_t ReaderRead2(const BlockRef* refs, uint8_t* count, uint8_t* data);
 
   const DLLInfo& record(uint16_t index) const { return records_.at(index); }
   DLLInfo& record(uint16_t index) { return records_.at(index); }
@@ -111,6 +117,8 @@ class DLLHost {
     return reinterpret_cast<Function>(platform::FindSymbol(record.Module, name));
   }
   void Release(DLLInfo& record);
+  // The current plug-in's record while its library is loaded.
+  DLLInfo* LoadedCurrent();
   int32_t Fault(const char* operation);
 
   HostUi& ui_;

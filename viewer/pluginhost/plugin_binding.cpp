@@ -78,40 +78,64 @@ int32_t DLLHost::ReaderClose() {
   return close();
 }
 
+DLLInfo* DLLHost::LoadedCurrent() {
+  if (current_ < 0 || current_ >= count_) return nullptr;
+  DLLInfo& record = records_[static_cast<size_t>(current_)];
+  return record.Module != nullptr ? &record : nullptr;
+}
+
 int32_t DLLHost::ReaderREQC(int32_t systemCode) {
-  if (current_ < 0 || current_ >= count_ ||
-      records_[static_cast<size_t>(current_)].Module == nullptr)
-    return kPluginNotLoaded;
-  const auto reqc = EntryPoint<DLL_REQCFn>(records_[static_cast<size_t>(current_)], FELICA_EP_REQC);
+  const DLLInfo* record = LoadedCurrent();
+  if (record == nullptr) return kPluginNotLoaded;
+  const auto reqc = EntryPoint<DLL_REQCFn>(*record, FELICA_EP_REQC);
   if (reqc == nullptr) return kEntryPointMissing;
   return reqc(systemCode);
 }
 
 int32_t DLLHost::ReaderSetCurrentCard(int32_t index, const uint8_t** card) {
-  if (current_ < 0 || current_ >= count_ ||
-      records_[static_cast<size_t>(current_)].Module == nullptr)
-    return kPluginNotLoaded;
-  const auto select = EntryPoint<DLL_SetCurrentCardFn>(records_[static_cast<size_t>(current_)],
-                                                       FELICA_EP_SET_CURRENT_CARD);
+  const DLLInfo* record = LoadedCurrent();
+  if (record == nullptr) return kPluginNotLoaded;
+  const auto select = EntryPoint<DLL_SetCurrentCardFn>(*record, FELICA_EP_SET_CURRENT_CARD);
   if (select == nullptr) return kEntryPointMissing;
   return select(index, card);
 }
 
 int32_t DLLHost::ReaderRead(uint32_t serviceCode, uint32_t block, uint8_t* data) {
-  if (current_ < 0 || current_ >= count_ ||
-      records_[static_cast<size_t>(current_)].Module == nullptr)
-    return kPluginNotLoaded;
-  const auto read = EntryPoint<DLL_ReadFn>(records_[static_cast<size_t>(current_)], FELICA_EP_READ);
+  const DLLInfo* record = LoadedCurrent();
+  if (record == nullptr) return kPluginNotLoaded;
+  const auto read = EntryPoint<DLL_ReadFn>(*record, FELICA_EP_READ);
   if (read == nullptr) return kEntryPointMissing;
   return read(serviceCode, block, data);
 }
 
+std::optional<uint16_t> DLLHost::ReaderGetSystemCode(int32_t index) {
+  const DLLInfo* record = LoadedCurrent();
+  if (record == nullptr) return std::nullopt;
+  const auto systemCode = EntryPoint<DLL_GetSystemCodeFn>(*record, FELICA_EP_GET_SYSTEM_CODE);
+  if (systemCode == nullptr) return std::nullopt;
+  return systemCode(index);
+}
+
+int32_t DLLHost::ReaderGetServiceCode(int32_t index, uint32_t* code, uint32_t* endCode) {
+  const DLLInfo* record = LoadedCurrent();
+  if (record == nullptr) return kPluginNotLoaded;
+  const auto serviceCode = EntryPoint<DLL_GetServiceCodeFn>(*record, FELICA_EP_GET_SERVICE_CODE);
+  if (serviceCode == nullptr) return kEntryPointMissing;
+  return serviceCode(index, code, endCode);
+}
+
+int32_t DLLHost::ReaderRead2(const BlockRef* refs, uint8_t* count, uint8_t* data) {
+  const DLLInfo* record = LoadedCurrent();
+  if (record == nullptr) return kPluginNotLoaded;
+  const auto read2 = EntryPoint<DLL_Read2Fn>(*record, FELICA_EP_READ2);
+  if (read2 == nullptr) return kEntryPointMissing;
+  return read2(refs, count, data);
+}
+
 std::optional<std::u16string> DLLHost::ReaderGetName(int32_t index) {
-  if (current_ < 0 || current_ >= count_ ||
-      records_[static_cast<size_t>(current_)].Module == nullptr)
-    return std::nullopt;
-  const auto name = EntryPoint<DLL_GetReaderNameFn>(records_[static_cast<size_t>(current_)],
-                                                    FELICA_EP_GET_READER_NAME);
+  const DLLInfo* record = LoadedCurrent();
+  if (record == nullptr) return std::nullopt;
+  const auto name = EntryPoint<DLL_GetReaderNameFn>(*record, FELICA_EP_GET_READER_NAME);
   const char* text = name != nullptr ? name(index) : nullptr;
   if (text == nullptr) return std::nullopt;
   return PluginText(text);

@@ -3,6 +3,11 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QSignalBlocker>
@@ -275,6 +280,7 @@ std::unique_ptr<QMenu> MainDialog::CreatePopupMenu() {
   };
   fill(model.languages);
   fill(model.settings);
+  menu->addAction(Text(model.saveCardImage.text))->setData(model.saveCardImage.command);
   menu->addSeparator();
   menu->addAction(Text(model.about.text))->setData(model.about.command);
   return menu;
@@ -294,9 +300,27 @@ void MainDialog::CarryOut(int command) {
     settings.exec();
   } else if (command == app::kPluginFolderCommand) {
     model_->host().ChangeFolder(std::nullopt);
+  } else if (command == app::kSaveCardImageCommand) {
+    SaveCardImage();
   } else if (command == app::kAboutCommand) {
     ShowAbout();
   }
+}
+
+void MainDialog::SaveCardImage() {
+  const QString title = Text(languages().MenuText(app::LanguageTable::kSaveCardImage));
+  QString file = QFileDialog::getSaveFileName(this, title, QDir::home().filePath("card.json"),
+                                              QStringLiteral("Card images (*.json)"));
+  if (file.isEmpty()) return;
+  if (QFileInfo(file).suffix().isEmpty()) file += QStringLiteral(".json");
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const app::SaveOutcome saved =
+      model_->SaveCardImage(QFile::encodeName(file).toStdString(), [](const std::string&) {});
+  QApplication::restoreOverrideCursor();
+  if (saved.result == app::SaveOutcome::kSaved) return;
+  QMessageBox::warning(this, QString(title).remove(QStringLiteral("...")),
+                       Text(languages().CardImageNotSavedText()) + QStringLiteral("\n\n") +
+                           QString::fromStdString(saved.reason));
 }
 
 void MainDialog::ShowAbout() {

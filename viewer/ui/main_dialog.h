@@ -54,6 +54,8 @@ class MainDialog final : public QDialog, private app::LayoutSurface {
   void ShowPopupMenu(const QPoint& at);
   void CarryOut(int command);
   void ShowAbout();
+  // Asks for a file and saves the card there as a card image.
+  void SaveCardImage();
   // Reads a card image file at once; a file that is no card image gives a message box that
   // names it, and the views stay as they were.
   bool ReadCardImageFile(const QString& path);

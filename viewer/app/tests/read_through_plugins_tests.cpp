@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cardimage/card_image.h"
+#include "testing/support/program_folder.h"
 #include "testing/support/program_runner.h"
 #include "testing/support/temp_dir.h"
 #include "testing/vreader/private_pcscd.h"
@@ -21,21 +22,9 @@ using lorvane::testing::RunProgram;
 
 const fs::path kBin = LORVANE_BIN_DIR;
 
-// A copy of the program folder, so that its registry file is the test's own.
-class ProgramFolder {
+class ProgramFolder : public lorvane::testing::ProgramFolder {
  public:
-  ProgramFolder() {
-    for (const char* file : {"lorvane", "pellix.so", "cardimage.so"})
-      fs::copy(kBin / file, dir_.path() / file);
-    fs::copy(kBin / "Define", dir_.path() / "Define", fs::copy_options::recursive);
-    fs::copy(kBin / "samples", dir_.path() / "samples", fs::copy_options::recursive);
-  }
-  fs::path Lorvane() const { return dir_.path() / "lorvane"; }
-  std::string Registry() const { return dir_.Read("FeliCaDLL.INI"); }
-  const lorvane::testing::TempDir& dir() const { return dir_; }
-
- private:
-  lorvane::testing::TempDir dir_;
+  ProgramFolder() : lorvane::testing::ProgramFolder(kBin) {}
 };
 
 nlohmann::json ReadJson(const ProgramFolder& program, std::vector<std::string> args = {}) {
@@ -79,6 +68,32 @@ TEST_P(ReadThroughPellix, ThroughPellixAndTheReaderItServes) {
   EXPECT_EQ(r.status, kExitNotRead) << r.err;
   EXPECT_EQ(r.out, "{\n  \"cards\": []\n}\n");
   EXPECT_NE(r.err.find("no card"), std::string::npos) << r.err;
+}
+
+// The dump of the card on the reader, read back, gives the lines the reader gave.
+TEST_P(ReadThroughPellix, ADumpReadsBackAsTheCardOnTheReader) {
+  ProgramFolder program;
+  const auto cardFile = program.dir().path() / "samples/sample-transit.json";
+  vreader::PrivatePcscd pcscd(1, GetParam(), cardFile);
+  ASSERT_TRUE(pcscd.running());
+  const auto dump = program.dir().path() / "dump.json";
+  const auto r = RunProgram(program.Lorvane(), {"--dump", dump.string()});
+  ASSERT_EQ(r.status, kExitDumped) << r.err;
+  EXPECT_EQ(r.err.find("card image"), std::string::npos) << r.err;  // it came from the reader
+  const auto fromReader = RunProgram(program.Lorvane(), {"--read", "--language", "English"});
+  const auto fromDump =
+      RunProgram(program.Lorvane(), {"--read", "--card", dump.string(), "--language", "English"});
+  ASSERT_EQ(fromReader.status, kExitRead) << fromReader.err;
+  EXPECT_EQ(fromDump.out, fromReader.out);
+
+  // With no card on the reader, nothing is written.
+  pcscd.RemoveCard();
+  if (GetParam() == vreader::ReaderKind::kPicc) pcscd.WaitForCard(false);
+  const auto none = RunProgram(program.Lorvane(), {"--dump", (dump.string() + "2")});
+  EXPECT_EQ(none.status, kExitNotDumped);
+  EXPECT_NE(none.err.find("nothing was saved: no card on the reader"), std::string::npos)
+      << none.err;
+  EXPECT_FALSE(std::filesystem::exists(dump.string() + "2"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Readers, ReadThroughPellix,

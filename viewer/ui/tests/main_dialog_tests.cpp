@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -213,7 +215,7 @@ TEST_F(GuiTest, ThePopupMenuItsCommandsAndTheLanguages) {
   auto dialog = OpenDialog(*app);
   const auto menu = dialog->CreatePopupMenu();
   const QList<QAction*> top = menu->actions();
-  ASSERT_EQ(top.size(), 4);  // Language, plug-ins, separator, About
+  ASSERT_EQ(top.size(), 5);  // Language, plug-ins, saving the card, separator, About
   EXPECT_EQ(top[0]->text().toStdString(), "Language");
   const QList<QAction*> languages = top[0]->menu()->actions();
   ASSERT_EQ(languages.size(), 2);
@@ -229,9 +231,11 @@ TEST_F(GuiTest, ThePopupMenuItsCommandsAndTheLanguages) {
   EXPECT_EQ(settings[0]->text().toStdString(), "Plug-in settings...");
   EXPECT_EQ(settings[0]->data().toInt(), 2224);
   EXPECT_EQ(settings[1]->data().toInt(), 2225);
-  EXPECT_TRUE(top[2]->isSeparator());
-  EXPECT_EQ(top[3]->text().toStdString(), "Lorvane のﾊﾞｰｼﾞｮﾝ情報(&A)...");
-  EXPECT_EQ(top[3]->data().toInt(), 16);
+  EXPECT_EQ(top[2]->text().toStdString(), "Save card image...");
+  EXPECT_EQ(top[2]->data().toInt(), app::kSaveCardImageCommand);
+  EXPECT_TRUE(top[3]->isSeparator());
+  EXPECT_EQ(top[4]->text().toStdString(), "Lorvane のﾊﾞｰｼﾞｮﾝ情報(&A)...");
+  EXPECT_EQ(top[4]->data().toInt(), 16);
 
   dialog->readButton()->click();
   dialog->CarryOut(2024);  // the language already selected: the card stays shown
@@ -280,6 +284,55 @@ TEST_F(GuiTest, TheAboutBoxShowsTheVersionTexts) {
   EXPECT_EQ(title, "Lorvaneのﾊﾞｰｼﾞｮﾝ情報");
   EXPECT_EQ(product, "Lorvane\nlorvane Version 1.00");
   EXPECT_FALSE(notice.empty());
+}
+
+// Answers the file dialog of "Save card image..." with `file`.
+void AnswerSaveDialog(const fs::path& file, std::string* title) {
+  WhenModal([=](QWidget* modal) {
+    auto* chooser = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(chooser, nullptr);
+    *title = chooser->windowTitle().toStdString();
+    chooser->setDirectory(QString::fromStdString(file.parent_path().string()));
+    auto* name = chooser->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(name, nullptr);
+    name->setText(QString::fromStdString(file.filename().string()));  // typed in
+    static_cast<QDialog*>(chooser)->accept();                         // as its Save button does
+  });
+}
+
+TEST_F(GuiTest, SavesTheCardShownAsACardImage) {
+  auto app = StartApp();
+  auto dialog =
+      OpenDialog(*app, {.startHost = false, .cardImage = SampleImage(), .cardImageFile = kSample});
+  const fs::path saved = Folder() / "saved";  // the dialog adds .json
+  std::string title;
+  AnswerSaveDialog(saved, &title);
+  dialog->CarryOut(app::kSaveCardImageCommand);
+  EXPECT_EQ(title, "Save card image...");
+  std::string error;
+  const auto image = cardimage::LoadCardImage(Folder() / "saved.json", error);
+  ASSERT_TRUE(image) << error;
+  EXPECT_EQ(cardimage::SerializeCardImageJson(*image),
+            cardimage::SerializeCardImageJson(SampleImage()));
+
+  // Nothing to save (no card image served, no reader plug-in): a message says why, in the
+  // selected language.
+  MainDialog::Setup noHost;
+  noHost.startHost = false;
+  auto empty = OpenDialog(*app, std::move(noHost));
+  empty->ChooseLanguage(1);
+  AnswerSaveDialog(Folder() / "none.json", &title);
+  std::string text;
+  WhenModal([&](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    text = box->text().toStdString();
+    box->accept();
+  });
+  empty->CarryOut(app::kSaveCardImageCommand);
+  EXPECT_EQ(text, "カードイメージを保存できませんでした。\n\nno reader plug-in answered");
+  EXPECT_EQ(title, "カードイメージを保存...");
+  EXPECT_FALSE(fs::exists(Folder() / "none.json"));
 }
 
 // Drops a file on the dialog as a file manager would.

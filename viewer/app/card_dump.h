@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: MIT
+// A card dump: everything the card on the reader shows without a key, walked through a
+// reader plug-in's calls and kept as a card image. The card's IDm and PMm come from a first
+// poll; each system (in the order the card reports them) from a poll of that system, with
+// its areas and services in the order Search Service Code walks them; each service readable
+// without a key gives its blocks from 0 up to the first the card refuses. A last poll checks
+// that the same card is still there, so a card taken away during the dump is noticed even
+// where its reads failed like the end of a service.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "cardimage/card_image.h"
+#include "plugin-api/felica_plugin.h"
+
+namespace lorvane::app {
+
+// What a dump needs of a reader plug-in; statuses as the plug-in returns them.
+class DumpReader {
+ public:
+  virtual ~DumpReader() = default;
+  virtual int32_t Open() = 0;
+  virtual int32_t Close() = 0;
+  virtual int32_t REQC(uint16_t systemCode) = 0;
+  // The 16-byte identity (IDm, PMm) of the card polled last, or null.
+  virtual const uint8_t* CurrentCard() = 0;
+  // FELICA_NO_SYSTEM_CODE past the last system.
+  virtual uint16_t SystemCode(int32_t index) = 0;
+  virtual int32_t ServiceCode(int32_t index, uint32_t* code, uint32_t* endCode) = 0;
+  virtual int32_t Read2(const BlockRef* refs, uint8_t* count, uint8_t* data) = 0;
+};
+
+// Reads of one service are batches of this many blocks, as a card answers them.
+inline constexpr size_t kDumpBatchBlocks = 12;
+
+struct DumpResult {
+  std::optional<cardimage::CardImage> image;  // set when the dump is complete
+  std::string failure;                        // else where it stopped and why
+};
+
+// Dumps the card; `progress` gets a line per system and per service. The image's `scanned`
+// time is left for the caller.
+DumpResult DumpCard(DumpReader& reader, const std::function<void(const std::string&)>& progress);
+
+// The current time as the card image's "scanned" field: "2026-12-08T10:15:00Z".
+std::string ScanTimeNow();
+
+}  // namespace lorvane::app
