@@ -2,6 +2,7 @@
 #include "pellix/tests/pellix_fixture.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 namespace lorvane::pellix {
@@ -78,6 +79,12 @@ std::string KindName(const ::testing::TestParamInfo<ReaderKind>& kind) {
 
 void PellixTest::SetUp() {
   cardFile_ = files_.Write("card.json", cardimage::SerializeCardImageJson(TestCard()));
+  // A trace channel of this test's own: no other program of the user (a viewer, another
+  // test's driver) sends to it or takes it over.
+  const auto runtime = files_.path() / "run";
+  std::filesystem::create_directory(runtime);
+  std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+  setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
   trace_ = std::make_unique<vreader::TraceCapture>();
   pcscd_ = std::make_unique<vreader::PrivatePcscd>(readerCount_, kind_, cardFile_);
   ASSERT_TRUE(pcscd_->running()) << "pcscd did not start";
@@ -90,6 +97,8 @@ void PellixTest::TearDown() {
   p_.reset();
   library_.reset();
   pcscd_.reset();
+  trace_.reset();
+  unsetenv("XDG_RUNTIME_DIR");
 }
 
 std::vector<std::string> PellixTest::Sent(size_t reader) {

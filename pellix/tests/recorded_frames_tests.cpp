@@ -6,6 +6,7 @@
 // on it through the driver's escape command.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "pellix/acs_reader.h"
@@ -48,7 +49,11 @@ std::vector<Frame> Frames(Kind kind, const std::string& sent, const std::string&
 
 class RecordedFrames : public ::testing::Test {
  protected:
-  void SetUp() override { pcsc().Reset(); }
+  void SetUp() override {
+    // The driver's trace lines must not reach a trace viewer of this user (another test's).
+    setenv("XDG_RUNTIME_DIR", "/nonexistent", 1);
+    pcsc().Reset();
+  }
   void TearDown() override {
     reader_.reset();
     EXPECT_EQ(pcsc().problems, std::vector<std::string>{});

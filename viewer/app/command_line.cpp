@@ -12,6 +12,8 @@
 #include "viewer/app/main_dialog_model.h"
 #include "viewer/app/read_output.h"
 #include "viewer/app/viewer_app.h"
+#include "viewer/readercheck/kernel_nfc_drivers.h"
+#include "viewer/readercheck/reader_check.h"
 
 namespace lorvane::app {
 namespace {
@@ -46,6 +48,8 @@ bool ParseOne(const std::vector<std::string>& args, size_t& i, CommandLine& comm
     command.version = true;
   } else if (arg == "--verbose") {
     command.verbose = true;
+  } else if (arg == "--check-reader") {
+    command.checkReader = true;
   } else if (is("--card")) {
     return TakeValue(args, i, "--card", command.card, error);
   } else if (is("--definitions")) {
@@ -157,6 +161,19 @@ int RunDump(const CommandLine& command, ViewerApp& app) {
   return kExitDumped;
 }
 
+// --check-reader: the set-up, step by step, on standard output.
+int RunCheckReader(const CommandLine& command, ViewerApp& app) {
+  const readercheck::PcscSurvey survey = readercheck::SurveyPcsc();
+  pluginhost::CommandLineUi ui(command.verbose);
+  MainDialogModel model(app, ui);
+  model.StartHost();
+  const readercheck::PellixView pellix = readercheck::AskPellix(model.host());
+  const readercheck::CheckReport report =
+      readercheck::CheckReaders(survey, pellix, readercheck::LoadedNfcDrivers());
+  for (const std::string& line : report.lines) std::printf("%s\n", line.c_str());
+  return report.usable ? kExitReaderUsable : kExitNoUsableReader;
+}
+
 }  // namespace
 
 std::string WhyNothingWasRead(MainDialogModel& model, const std::filesystem::path& folder) {
@@ -178,6 +195,7 @@ std::string UsageText() {
          "              [--verbose]\n"
          "       lorvane --dump FILE [--card FILE] [--verbose]\n"
          "       lorvane --screenshot FILE.png [--card FILE] [--language NAME]\n"
+         "       lorvane --check-reader [--verbose]\n"
          "       lorvane --help | --version\n"
          "\n"
          "  --read              read the card once without a window and print it\n"
@@ -189,7 +207,9 @@ std::string UsageText() {
          "                      a card image (with --card: that image, in the native form)\n"
          "  --screenshot FILE   save the window after one read as a PNG, without a display\n"
          "  --verbose           with --read or --dump: say which plug-ins were found, why any\n"
-         "                      failed to load, what the probe found and which reader was used\n";
+         "                      failed to load, what the probe found and which reader was used\n"
+         "  --check-reader      check the reader set-up, say what works and how to fix what\n"
+         "                      does not; exit 0 when a usable reader was found\n";
 }
 
 std::string CardImageNote(const std::filesystem::path& image) {
@@ -215,8 +235,12 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
     error = "--dump goes with neither --read nor --screenshot";
     return std::nullopt;
   }
-  if (command.verbose && !command.read && !command.dump) {
-    error = "--verbose goes with --read or --dump";
+  if (command.checkReader && (command.read || command.dump || command.screenshot || command.card)) {
+    error = "--check-reader goes with no other command";
+    return std::nullopt;
+  }
+  if (command.verbose && !command.read && !command.dump && !command.checkReader) {
+    error = "--verbose goes with --read, --dump or --check-reader";
     return std::nullopt;
   }
   return command;
@@ -233,6 +257,7 @@ int RunCommandLine(const CommandLine& command, const std::string& executable) {
   }
   ViewerApp app(executable);
   if (command.dump) return RunDump(command, app);
+  if (command.checkReader) return RunCheckReader(command, app);
   if (!StartLanguages(app, command)) return kExitUsage;
   const std::filesystem::path folder = command.definitions
                                            ? std::filesystem::path(*command.definitions)

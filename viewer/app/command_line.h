@@ -16,6 +16,9 @@ inline constexpr int kExitUsage = 2;
 // --dump: the image was written, or no card could be read.
 inline constexpr int kExitDumped = 0;
 inline constexpr int kExitNotDumped = 1;
+// --check-reader: a usable reader was found, or none.
+inline constexpr int kExitReaderUsable = 0;
+inline constexpr int kExitNoUsableReader = 1;
 
 struct CommandLine {
   bool read = false;  // without it (and without help or version) the window opens
@@ -23,13 +26,14 @@ struct CommandLine {
   bool help = false;
   bool version = false;
   bool verbose = false;
+  bool checkReader = false;
   std::optional<std::string> card;
   std::optional<std::string> definitions;
   std::optional<std::string> language;
   std::optional<std::string> screenshot;  // a PNG file: the window after one read
   std::optional<std::string> dump;        // a card image file: the card on the reader
 
-  bool opensWindow() const { return !read && !dump && !help && !version; }
+  bool opensWindow() const { return !read && !dump && !checkReader && !help && !version; }
 };
 
 // Parses the arguments (without the program name); on a usage error returns nullopt and

@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: MIT
+#include "viewer/readercheck/pcsc_survey.h"
+
+#include <PCSC/reader.h>
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+
+namespace lorvane::readercheck {
+namespace {
+
+// The readers a context lists, from the service's multi-string.
+LONG ListReaders(SCARDCONTEXT context, std::vector<SurveyedReader>& readers) {
+  DWORD length = 0;
+  LONG result = SCardListReaders(context, nullptr, nullptr, &length);
+  if (result != SCARD_S_SUCCESS) return result;
+  std::string names(length, '\0');
+  result = SCardListReaders(context, nullptr, names.data(), &length);
+  if (result != SCARD_S_SUCCESS) return result;
+  names.resize(std::min<size_t>(length, names.size()));
+  for (size_t at = 0; at < names.size() && names[at] != '\0';) {
+    const size_t end = std::min(names.find('\0', at), names.size());
+    SurveyedReader reader;
+    reader.name = names.substr(at, end - at);
+    reader.withoutSam = IsReaderWithoutSam(reader.name);
+    readers.push_back(std::move(reader));
+    at = end + 1;
+  }
+  return SCARD_S_SUCCESS;
+}
+
+// Asks the reader driver for its features over a direct connection (no card needed): the
+// CCID escape command is among them only when the driver allows it.
+void AskForEscape(SCARDCONTEXT context, SurveyedReader& reader) {
+  SCARDHANDLE handle = 0;
+  DWORD protocol = 0;
+  LONG result = SCardConnect(context, reader.name.c_str(), SCARD_SHARE_DIRECT,
+                             SCARD_PROTOCOL_UNDEFINED, &handle, &protocol);
+  if (result != SCARD_S_SUCCESS) {
+    reader.escapeProblem = result;
+    return;
+  }
+  std::array<unsigned char, 256> features{};
+  DWORD length = 0;
+  result = SCardControl(handle, CM_IOCTL_GET_FEATURE_REQUEST, nullptr, 0, features.data(),
+                        features.size(), &length);
+  SCardDisconnect(handle, SCARD_LEAVE_CARD);
+  if (result != SCARD_S_SUCCESS) {
+    reader.escapeProblem = result;
+    return;
+  }
+  // Tag, length, value: the control code of the feature.
+  bool escape = false;
+  const size_t end = std::min<size_t>(length, features.size());
+  for (size_t at = 0; at + 2 <= end; at += 2 + features[at + 1])
+    escape = escape || features[at] == FEATURE_CCID_ESC_COMMAND;
+  reader.escapeAllowed = escape;
+}
+
+}  // namespace
+
+bool IsReaderWithoutSam(const std::string& name) {
+  return name.find("ACR122U") != std::string::npos || name.find("PICC") != std::string::npos;
+}
+
+std::string PcscResultText(LONG result) {
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(result) & 0xFFFFFFFFUL);
+  const char* name = nullptr;
+  switch (result) {
+    case SCARD_E_NO_SERVICE:
+      name = "SCARD_E_NO_SERVICE";
+      break;
+    case SCARD_E_NO_READERS_AVAILABLE:
+      name = "SCARD_E_NO_READERS_AVAILABLE";
+      break;
+    case SCARD_E_NO_SMARTCARD:
+      name = "SCARD_E_NO_SMARTCARD";
+      break;
+    case SCARD_E_SHARING_VIOLATION:
+      name = "SCARD_E_SHARING_VIOLATION";
+      break;
+    case SCARD_E_NOT_TRANSACTED:
+      name = "SCARD_E_NOT_TRANSACTED";
+      break;
+    case SCARD_E_UNSUPPORTED_FEATURE:
+      name = "SCARD_E_UNSUPPORTED_FEATURE";
+      break;
+    default:
+      break;
+  }
+  return name != nullptr ? std::string(name) + " (" + hex + ")" : std::string(hex);
+}
+
+PcscSurvey SurveyPcsc() {
+  PcscSurvey survey;
+  SCARDCONTEXT context = 0;
+  survey.service = SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context);
+  if (survey.service != SCARD_S_SUCCESS) return survey;
+  survey.listing = ListReaders(context, survey.readers);
+  for (SurveyedReader& reader : survey.readers) {
+    if (reader.withoutSam) AskForEscape(context, reader);
+  }
+  SCardReleaseContext(context);
+  return survey;
+}
+
+}  // namespace lorvane::readercheck

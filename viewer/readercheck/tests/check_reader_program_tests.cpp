@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: MIT
+// lorvane --check-reader against the real pcscd and the virtual readers: each trouble a user
+// can meet is told apart, with its fix, and the exit status says whether a reader is usable.
+#include <gtest/gtest.h>
+
+#include "testing/support/program_folder.h"
+#include "testing/support/program_runner.h"
+#include "testing/vreader/private_pcscd.h"
+
+namespace lorvane::readercheck {
+namespace {
+
+namespace fs = std::filesystem;
+using lorvane::testing::ProgramResult;
+using vreader::PrivatePcscd;
+using vreader::ReaderKind;
+
+class CheckReaderProgram : public ::testing::Test {
+ protected:
+  ProgramResult Check() {
+    return lorvane::testing::RunProgram(program_.Lorvane(), {"--check-reader"});
+  }
+  fs::path Card() const { return program_.dir().path() / "samples/sample-transit.json"; }
+  static bool Says(const ProgramResult& r, const std::string& text) {
+    return r.out.find(text) != std::string::npos;
+  }
+
+  lorvane::testing::ProgramFolder program_{LORVANE_BIN_DIR};
+};
+
+TEST_F(CheckReaderProgram, NoServiceAndNoReader) {
+  PrivatePcscd::UsePrivateSocket();  // nobody listens there yet
+  const ProgramResult down = Check();
+  EXPECT_EQ(down.status, 1);
+  EXPECT_TRUE(Says(down, "PC/SC service: does not answer")) << down.out;
+  EXPECT_TRUE(Says(down, "sudo apt install pcscd")) << down.out;
+
+  PrivatePcscd pcscd(0);
+  ASSERT_TRUE(pcscd.running());
+  const ProgramResult none = Check();
+  EXPECT_EQ(none.status, 1);
+  EXPECT_TRUE(Says(none, "PC/SC service: answers.")) << none.out;
+  EXPECT_TRUE(Says(none, "Readers: the PC/SC service lists none")) << none.out;
+  EXPECT_TRUE(Says(none, "Result: no usable reader.")) << none.out;
+}
+
+TEST_F(CheckReaderProgram, TheSamReaderWithAndWithoutACard) {
+  PrivatePcscd pcscd(1);
+  ASSERT_TRUE(pcscd.running());
+  const ProgramResult empty = Check();
+  EXPECT_EQ(empty.status, 0) << empty.out << empty.err;
+  EXPECT_TRUE(Says(empty, "  ACS ACR122 00 00 (ACR122 with a SAM)")) << empty.out;
+  EXPECT_TRUE(Says(empty, "Pellix uses: ACS ACR122 00 00.")) << empty.out;
+  EXPECT_TRUE(Says(empty, "Card: none on the reader.")) << empty.out;
+  EXPECT_FALSE(Says(empty, "Polling without a card")) << empty.out;
+
+  pcscd.SetCard(Card());
+  const ProgramResult card = Check();
+  EXPECT_EQ(card.status, 0);
+  EXPECT_TRUE(Says(card, "Card: a FeliCa card lies on the reader (IDm 0123456789ABCDEF)."))
+      << card.out;
+  EXPECT_TRUE(Says(card, "Result: a usable reader was found.")) << card.out;
+
+  pcscd.SetFault("no-sam");
+  pcscd.WaitForCard(false);
+  const ProgramResult refused = Check();
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_TRUE(Says(refused, "Pellix: it could not open ACS ACR122 00 00 (status -42)."))
+      << refused.out;
+}
+
+TEST_F(CheckReaderProgram, TheAcr122uWithAndWithoutEscapeCommands) {
+  PrivatePcscd pcscd(1, ReaderKind::kPicc);
+  ASSERT_TRUE(pcscd.running());
+  const std::string name = pcscd.ReaderName();
+  const ProgramResult off = Check();
+  EXPECT_EQ(off.status, 0) << off.out << off.err;
+  EXPECT_TRUE(Says(off, "  " + name + " (ACR122U, no SAM)")) << off.out;
+  EXPECT_TRUE(Says(off, "Card: none on the reader.")) << off.out;
+  EXPECT_TRUE(Says(off, "Polling without a card (" + name + "): not allowed by the reader driver"))
+      << off.out;
+  EXPECT_TRUE(Says(off, "ifdDriverOptions")) << off.out;
+
+  pcscd.AllowEscape(true);
+  const ProgramResult on = Check();
+  EXPECT_EQ(on.status, 0);
+  EXPECT_TRUE(Says(on, "Polling without a card (" + name + "): allowed.")) << on.out;
+  EXPECT_FALSE(Says(on, "ifdDriverOptions")) << on.out;
+
+  pcscd.SetCard(Card());
+  pcscd.WaitForCard(true);
+  const ProgramResult card = Check();
+  EXPECT_TRUE(Says(card, "Card: a FeliCa card lies on the reader (IDm 0123456789ABCDEF)."))
+      << card.out;
+}
+
+}  // namespace
+}  // namespace lorvane::readercheck
