@@ -14,6 +14,7 @@ namespace lorvane::pellix {
 namespace {
 
 constexpr size_t kStatusTextBytes = 200;
+constexpr char kSamReaderName[] = "ACR122";
 
 }  // namespace
 
@@ -163,9 +164,10 @@ void PcscConnection::SelectReader(uint32_t index) {
   if (index < readerNames_.size()) currentReader_ = index;
 }
 
-bool IsPiccReader(const std::string& name) {
-  return name.find(wire::kPiccFirmwarePrefix) != std::string::npos ||
-         name.find("PICC") != std::string::npos;
+bool IsSamReader(const std::string& name) {
+  return name.find(kSamReaderName) != std::string::npos &&
+         name.find(wire::kPiccFirmwarePrefix) == std::string::npos &&
+         name.find("PICC") == std::string::npos;
 }
 
 int16_t PcscConnection::Connect() {
@@ -180,7 +182,7 @@ int16_t PcscConnection::ConnectSteps() {
   readerName_ = readerNames_[currentReader_];
   lastResult_ = ConnectShared();
   if (lastResult_ == SCARD_S_SUCCESS) return SetRetryTime();
-  if (lastResult_ == SCARD_E_NO_SMARTCARD && IsPiccReader(readerName_)) {
+  if (lastResult_ == SCARD_E_NO_SMARTCARD && !IsSamReader(readerName_)) {
     return ConnectWithoutCard();
   }
   return ApiError(lastResult_, FELICA_E_CONNECT);
@@ -310,7 +312,7 @@ int16_t PcscConnection::Exchange(std::span<const uint8_t> pn532Command, size_t c
       ApiError(lastResult_, FELICA_E_TRANSMIT);
       const bool cardLeft =
           lastResult_ == SCARD_W_REMOVED_CARD || lastResult_ == SCARD_E_NO_SMARTCARD;
-      if (cardLeft && link_ == Link::kCard && IsPiccReader(readerName_)) {
+      if (cardLeft && link_ == Link::kCard && !IsSamReader(readerName_)) {
         DropHandle();
         link_ = Link::kAwaitingCard;
       }

@@ -44,11 +44,13 @@ enum class Link : uint8_t {
   kNone,          // not connected
   kCard,          // a shared connection (T=0 or T=1): pseudo-APDUs by SCardTransmit
   kEscape,        // a direct connection: pseudo-APDUs by the reader driver's escape command
-  kAwaitingCard,  // a reader without a SAM and no card on it: a poll connects when one comes
+  kAwaitingCard,  // a reader without a SAM, no card on it: a poll connects when one comes
 };
 
-// Whether a reader name is the ACR122U's PICC interface (no SAM).
-bool IsPiccReader(const std::string& name);
+// Whether a reader name is an ACR122 with a SAM, whose "card" is the SAM and always there.
+// On any other reader, the ACR122U's PICC interface included, the card is the card in the
+// field: without one, PC/SC refuses a connection, and that is no failure.
+bool IsSamReader(const std::string& name);
 
 class PcscConnection {
  public:
@@ -66,7 +68,8 @@ class PcscConnection {
   const char* GetReaderName(uint32_t index);
   void SelectReader(uint32_t index);
   // Connects to the current reader. A reader without a SAM and without a card is reached
-  // through the escape command when its driver allows it, else it waits for a card (0).
+  // through the escape command when its driver allows it, else it waits for a card; both
+  // are FELICA_OK. Without its SAM, the ACR122 with a SAM refuses (FELICA_E_CONNECT).
   int16_t Connect();
   // For a reader waiting for a card: connects when a card has come. FELICA_OK when the link
   // is ready, FELICA_NOTHING ("Card nothing.") while no card is there.

@@ -223,8 +223,7 @@ TEST_P(PellixCard, AStuckTraceViewerDoesNotStopTheDriver) {
   for (int i = 0; i < 200; ++i) ASSERT_EQ(p_->Read(0x090F, static_cast<uint8_t>(i % 20), data), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Readers, PellixOnEveryReader,
-                         ::testing::Values(ReaderKind::kSam, ReaderKind::kPicc), KindName);
+// PellixOnEveryReader is instantiated once, with the reader tests.
 INSTANTIATE_TEST_SUITE_P(Readers, PellixCard,
                          ::testing::Values(ReaderKind::kSam, ReaderKind::kPicc), KindName);
 

@@ -61,16 +61,6 @@ cardimage::CardImage TestCard() {
   return card;
 }
 
-std::string Hex(const uint8_t* bytes, size_t size) {
-  std::string out;
-  char hex[4];
-  for (size_t i = 0; i < size; ++i) {
-    std::snprintf(hex, sizeof hex, i == 0 ? "%02X" : " %02X", bytes[i]);
-    out += hex;
-  }
-  return out;
-}
-
 PellixTest::PellixTest(size_t readers, ReaderKind kind) : readerCount_(readers), kind_(kind) {}
 
 std::string KindName(const ::testing::TestParamInfo<ReaderKind>& kind) {

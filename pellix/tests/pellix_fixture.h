@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cardimage/card_image.h"
+#include "pellix/tests/hex_text.h"
 #include "plugin-api/felica_plugin.h"
 #include "testing/support/plugin_library.h"
 #include "testing/support/temp_dir.h"
@@ -46,7 +47,6 @@ inline constexpr uint8_t kPmm[8] = {0x10, 0x0B, 0x4B, 0x42, 0x84, 0x85, 0xD0, 0x
 // own IDm and service 1317. Block b of service s holds s, b and a running pattern.
 cardimage::CardImage TestCard();
 cardimage::Block TestBlock(uint16_t service, uint8_t block);
-std::string Hex(const uint8_t* bytes, size_t size);
 
 using vreader::ReaderKind;
 

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "pellix/acs_reader.h"
+#include "pellix/tests/hex_text.h"
 #include "pellix/tests/scripted_pcsc.h"
 
 namespace lorvane::pellix {
@@ -18,7 +19,6 @@ namespace {
 using testing::BytesOf;
 using testing::Connection;
 using testing::Frame;
-using testing::HexOf;
 using testing::ScriptedPcsc;
 
 const std::string kIdm = "01 02 03 04 05 06 07 08";
@@ -97,7 +97,7 @@ TEST_P(EveryReader, PollsTheCardAndReadsItsSystemCodes) {
     EXPECT_EQ(reader_->firmware(), "ACR122U203");
   }
   ASSERT_EQ(reader_->Poll(0x0003), FELICA_OK);
-  EXPECT_EQ(HexOf(reader_->SetCurrentCard(0), 16), kIdm + " " + kPmm);
+  EXPECT_EQ(Hex(reader_->SetCurrentCard(0), 16), kIdm + " " + kPmm);
   EXPECT_EQ(reader_->SystemCode(0), 0x0003);
   EXPECT_EQ(reader_->SystemCode(1), 0xFE00);
   EXPECT_EQ(reader_->SystemCode(2), 0x86A7);
@@ -146,7 +146,7 @@ TEST_P(EveryReaderWithACard, ReadsABlockAndTellsRefusalsApart) {
   Expect(read, "D5 41 01 90 00");  // the card stayed silent
   uint8_t data[16] = {};
   ASSERT_EQ(reader_->Read(0x008B, 0, data), FELICA_OK);
-  EXPECT_EQ(HexOf(data, 16), kBlock);
+  EXPECT_EQ(Hex(data, 16), kBlock);
   EXPECT_EQ(reader_->Read(0x008B, 0, data), FELICA_NOTHING);
   EXPECT_EQ(reader_->statusText(), "Service code nothing or cannot access.");
   EXPECT_EQ(reader_->Read(0x008B, 0, data), FELICA_E_READ);
@@ -161,8 +161,8 @@ TEST_P(EveryReaderWithACard, ReadsThirteenBlocksInTwoCommands) {
   std::string answer = "D5 41 00 CD 07 " + kIdm + " 00 00 0C";
   for (int b = 0; b < 12; ++b) {
     const uint8_t block = static_cast<uint8_t>(b);
-    first += " 80 " + HexOf(&block, 1);
-    answer += " " + HexOf(std::vector<uint8_t>(16, block).data(), 16);
+    first += " 80 " + Hex(&block, 1);
+    answer += " " + Hex(std::vector<uint8_t>(16, block).data(), 16);
   }
   Expect(first, answer + " 90 00");
   Expect("FF 00 00 00 13 D4 40 01 10 06 " + kIdm + " 01 13 08 01 90 00",
@@ -175,7 +175,7 @@ TEST_P(EveryReaderWithACard, ReadsThirteenBlocksInTwoCommands) {
   ASSERT_EQ(reader_->Read2(refs.data(), &count, data.data()), FELICA_OK);
   EXPECT_EQ(count, 13);
   EXPECT_EQ(data[16 * 11], 11);
-  EXPECT_EQ(HexOf(&data[16 * 12], 16), kBlock);
+  EXPECT_EQ(Hex(&data[16 * 12], 16), kBlock);
   EXPECT_EQ(data[16 * 13], 0x55);
 }
 
@@ -188,6 +188,15 @@ TEST_F(RecordedFrames, TheSamReaderWithoutItsSamRefusesToOpen) {
   pcsc().connections = {{SCARD_SHARE_SHARED, SCARD_E_NO_SMARTCARD}};
   EXPECT_EQ(reader_->Open(nullptr), FELICA_E_CONNECT);
   EXPECT_EQ(reader_->statusText(), "SmartCard API Error : -2146435060 (0x8010000C)");
+}
+
+TEST_F(RecordedFrames, AnyOtherReaderWithoutACardIsNoCardEither) {
+  pcsc().readers = {"Contactless reader of another make 00 00"};
+  pcsc().connections = {{SCARD_SHARE_SHARED, SCARD_E_NO_SMARTCARD},
+                        {SCARD_SHARE_DIRECT, SCARD_E_NO_SMARTCARD},
+                        {SCARD_SHARE_SHARED, SCARD_E_NO_SMARTCARD}};
+  ASSERT_EQ(reader_->Open(nullptr), FELICA_OK);
+  EXPECT_EQ(reader_->Poll(0x0003), FELICA_NOTHING);
 }
 
 TEST_F(RecordedFrames, WithoutEscapeAReaderWithoutCardWaitsForOne) {
@@ -265,19 +274,19 @@ TEST_F(RecordedFrames, AReadAnswerWithMoreBlocksThanAskedForIsRefused) {
 
 TEST(WireFormat, EncodersGiveTheBytesOnTheWire) {
   const wire::Idm idm{1, 2, 3, 4, 5, 6, 7, 8};
-  EXPECT_EQ(HexOf(wire::DirectTransmit(wire::MaxRetriesZero()).data(), 11), kMaxRetries);
+  EXPECT_EQ(Hex(wire::DirectTransmit(wire::MaxRetriesZero()).data(), 11), kMaxRetries);
   const auto poll = wire::DirectTransmit(wire::ListFeliCaTarget(0x00, 0x03));
-  EXPECT_EQ(HexOf(poll.data(), poll.size()), kPoll0003);
+  EXPECT_EQ(Hex(poll.data(), poll.size()), kPoll0003);
   const uint16_t services[] = {0x090F, 0x0813};
   const auto a = wire::BlockListElement(0x090F, 0, 5);
   const auto b = wire::BlockListElement(0x0813, 1, 200);  // purse: cashback access
   const uint8_t elements[] = {a[0], a[1], b[0], b[1]};
   const auto read = wire::FeliCaPacket(wire::kReadWithoutEncryption, idm,
                                        wire::ServiceAndBlockList(services, elements));
-  EXPECT_EQ(HexOf(read.data(), read.size()), "14 06 " + kIdm + " 02 0F 09 13 08 02 80 05 91 C8");
+  EXPECT_EQ(Hex(read.data(), read.size()), "14 06 " + kIdm + " 02 0F 09 13 08 02 80 05 91 C8");
   const auto search = wire::FeliCaPacket(wire::kSearchServiceCode, idm, wire::SearchIndex(0x0102));
-  EXPECT_EQ(HexOf(search.data(), search.size()), "0C 0A " + kIdm + " 02 01");
-  EXPECT_EQ(BytesOf(HexOf(wire::GetResponse(0x22).data(), 5)),
+  EXPECT_EQ(Hex(search.data(), search.size()), "0C 0A " + kIdm + " 02 01");
+  EXPECT_EQ(BytesOf(Hex(wire::GetResponse(0x22).data(), 5)),
             (std::vector<uint8_t>{0xFF, 0xC0, 0x00, 0x00, 0x22}));
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "pellix/tests/scripted_pcsc.h"
 
+#include "pellix/tests/hex_text.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,16 +23,6 @@ const char* WayName(Way way) {
 }
 
 }  // namespace
-
-std::string HexOf(const uint8_t* bytes, size_t size) {
-  std::string out;
-  char hex[4];
-  for (size_t i = 0; i < size; ++i) {
-    std::snprintf(hex, sizeof hex, i == 0 ? "%02X" : " %02X", bytes[i]);
-    out += hex;
-  }
-  return out;
-}
 
 std::vector<uint8_t> BytesOf(const std::string& hex) {
   std::vector<uint8_t> bytes;
@@ -111,7 +103,7 @@ LONG ScriptedPcsc::Disconnect() {
 
 LONG ScriptedPcsc::Exchange(Way way, const uint8_t* sent, DWORD sentLength, uint8_t* answer,
                             DWORD* length) {
-  const std::string hex = HexOf(sent, sentLength);
+  const std::string hex = Hex(sent, sentLength);
   if (frames.empty()) {
     problems.push_back(std::string("unexpected ") + WayName(way) + " " + hex);
     return SCARD_E_NOT_TRANSACTED;

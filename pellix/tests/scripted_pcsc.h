@@ -64,7 +64,6 @@ class ScriptedPcsc {
   DWORD protocol_ = SCARD_PROTOCOL_UNDEFINED;
 };
 
-std::string HexOf(const uint8_t* bytes, size_t size);
 std::vector<uint8_t> BytesOf(const std::string& hex);
 
 }  // namespace lorvane::pellix::testing
