@@ -52,6 +52,23 @@ std::string NotRegular(mode_t mode) {
   return "is not a regular file";
 }
 
+// Opens a regular file without blocking; -1 with the reason for anything else (and whether
+// it is missing at all).
+int OpenRegular(const std::filesystem::path& path, int flags, struct stat& st, std::string& reason,
+                bool* missing = nullptr) {
+  Descriptor fd(OpenNonBlocking(path, flags));
+  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
+    if (missing != nullptr) *missing = errno == ENOENT || errno == ENOTDIR;
+    reason = Reason(errno);
+    return -1;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    reason = NotRegular(st.st_mode);
+    return -1;
+  }
+  return fd.release();
+}
+
 bool WriteAll(int fd, const std::string& bytes, std::string& reason) {
   size_t written = 0;
   while (written < bytes.size()) {
@@ -118,16 +135,9 @@ bool ReplaceByRename(const std::filesystem::path& file, const std::string& bytes
 // The bytes written into the file itself, for a file whose folder cannot take a new one.
 bool RewriteInPlace(const std::filesystem::path& file, const std::string& bytes,
                     std::string& reason) {
-  const Descriptor fd(OpenNonBlocking(file, O_WRONLY));
   struct stat st {};
-  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
-    reason = Reason(errno);
-    return false;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    reason = NotRegular(st.st_mode);
-    return false;
-  }
+  const Descriptor fd(OpenRegular(file, O_WRONLY, st, reason));
+  if (fd.get() < 0) return false;
   if (!WriteAll(fd.get(), bytes, reason)) return false;
   if (::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd.get()) != 0) {
     reason = Reason(errno);
@@ -153,17 +163,9 @@ std::filesystem::path FollowLinks(const std::filesystem::path& path) {
 
 FileRead ReadRegularFile(const std::filesystem::path& path, size_t limit) {
   FileRead result;
-  const Descriptor fd(OpenNonBlocking(path, O_RDONLY));
   struct stat st {};
-  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
-    result.missing = errno == ENOENT || errno == ENOTDIR;
-    result.reason = Reason(errno);
-    return result;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    result.reason = NotRegular(st.st_mode);
-    return result;
-  }
+  const Descriptor fd(OpenRegular(path, O_RDONLY, st, result.reason, &result.missing));
+  if (fd.get() < 0) return result;
   if (static_cast<uint64_t>(st.st_size) > limit) {
     result.reason = "is larger than " + std::to_string(limit / (1024 * 1024)) + " MB";
     return result;
@@ -195,17 +197,9 @@ std::optional<std::string> ReadFileBytes(const std::filesystem::path& path) {
 }
 
 bool IsReadableRegularFile(const std::filesystem::path& path, std::string& reason) {
-  const Descriptor fd(OpenNonBlocking(path, O_RDONLY));
   struct stat st {};
-  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
-    reason = Reason(errno);
-    return false;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    reason = NotRegular(st.st_mode);
-    return false;
-  }
-  return true;
+  const Descriptor fd(OpenRegular(path, O_RDONLY, st, reason));
+  return fd.get() >= 0;
 }
 
 std::string SaveFile(const std::filesystem::path& path, const std::string& bytes) {
