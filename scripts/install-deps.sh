@@ -9,7 +9,7 @@ packages=(
   libgtest-dev nlohmann-json3-dev
   libpcsclite-dev pcscd
   qt6-base-dev qt6-svg-dev fonts-vlgothic
-  xvfb xauth xdotool
+  xvfb xauth xdotool dbus-daemon at-spi2-core python3-pyatspi
   desktop-file-utils appstream dpkg-dev lintian
 )
 
