@@ -4,6 +4,7 @@
 #include "platform/file_io.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <utility>
@@ -65,6 +66,16 @@ std::optional<std::vector<uint8_t>> ParseHexBytes(std::string_view text) {
     i += 2;
   }
   return bytes;
+}
+
+std::string HexBytes(const uint8_t* bytes, size_t size) {
+  std::string out;
+  char pair[3];
+  for (size_t i = 0; i < size; ++i) {
+    std::snprintf(pair, sizeof pair, "%02X", bytes[i]);
+    out += pair;
+  }
+  return out;
 }
 
 std::optional<CardImage> LoadCardImage(const std::filesystem::path& file, std::string& error) {

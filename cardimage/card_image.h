@@ -68,5 +68,7 @@ std::string SerializeCardImageJson(const CardImage& image);
 
 // Parses `bytes` hexadecimal byte pairs, blanks allowed between pairs.
 std::optional<std::vector<uint8_t>> ParseHexBytes(std::string_view text);
+// `size` bytes as upper-case hexadecimal pairs without blanks, as card images write them.
+std::string HexBytes(const uint8_t* bytes, size_t size);
 
 }  // namespace lorvane::cardimage

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 
 #include "cardimage/card_image.h"
 
@@ -106,19 +105,9 @@ bool ReadSystem(JsonReader& r, const json& node, const std::string& place, const
   return true;
 }
 
-std::string Hex(const uint8_t* bytes, size_t size) {
-  std::string out;
-  char buffer[3];
-  for (size_t i = 0; i < size; ++i) {
-    std::snprintf(buffer, sizeof buffer, "%02X", bytes[i]);
-    out += buffer;
-  }
-  return out;
-}
-
 std::string HexCode(uint16_t code) {
   const uint8_t bytes[] = {static_cast<uint8_t>(code >> 8), static_cast<uint8_t>(code)};
-  return Hex(bytes, 2);
+  return HexBytes(bytes, 2);
 }
 
 // Whether arrays and objects nest deeper than `limit` anywhere in the text (brackets inside
@@ -220,7 +209,7 @@ std::optional<CardImage> ParseCardImageJson(std::string_view text, std::string& 
 std::string SerializeCardImageJson(const CardImage& image) {
   ojson systems = ojson::array();
   for (const CardSystem& system : image.systems) {
-    ojson node = {{"code", HexCode(system.code)}, {"idm", Hex(system.idm.data(), 8)}};
+    ojson node = {{"code", HexCode(system.code)}, {"idm", HexBytes(system.idm.data(), 8)}};
     if (!system.areas.empty()) {
       ojson areas = ojson::array();
       for (const CardArea& area : system.areas)
@@ -232,7 +221,8 @@ std::string SerializeCardImageJson(const CardImage& image) {
       ojson s = {{"code", HexCode(service.code)}};
       if (!service.blocks.empty()) {
         ojson blocks = ojson::array();
-        for (const Block& block : service.blocks) blocks.push_back(Hex(block.data(), block.size()));
+        for (const Block& block : service.blocks)
+          blocks.push_back(HexBytes(block.data(), block.size()));
         s["blocks"] = blocks;
       }
       services.push_back(s);
@@ -242,8 +232,8 @@ std::string SerializeCardImageJson(const CardImage& image) {
   }
   ojson document = {{"format", "felica-card-image"},
                     {"version", 1},
-                    {"idm", Hex(image.idm.data(), 8)},
-                    {"pmm", Hex(image.pmm.data(), 8)}};
+                    {"idm", HexBytes(image.idm.data(), 8)},
+                    {"pmm", HexBytes(image.pmm.data(), 8)}};
   if (!image.scanned.empty()) document["scanned"] = image.scanned;
   document["systems"] = systems;
   return document.dump(1) + "\n";

@@ -3,8 +3,7 @@
 
 #include <strings.h>
 
-#include <cstdio>
-
+#include "cardimage/card_image.h"
 #include "platform/text_codec.h"
 #include "plugin-api/felica_plugin.h"
 
@@ -42,16 +41,6 @@ std::string ReaderOfEntry(const std::string& entry) {
   const size_t split = entry.find("\"\"");
   if (split == std::string::npos || entry.size() < split + 3) return entry;
   return entry.substr(split + 2, entry.size() - split - 3);
-}
-
-std::string Hex(const uint8_t* bytes, size_t size) {
-  std::string text;
-  char pair[4];
-  for (size_t i = 0; i < size; ++i) {
-    std::snprintf(pair, sizeof pair, "%02X", bytes[i]);
-    text += pair;
-  }
-  return text;
 }
 
 std::string KindOf(const SurveyedReader& reader) {
@@ -166,7 +155,7 @@ PellixView AskPellix(pluginhost::FeliCaDLLHost& host) {
   const uint8_t* card = nullptr;
   if (view.poll == FELICA_OK && static_cast<int16_t>(host.ReaderSetCurrentCard(0, &card)) == 0 &&
       card != nullptr) {
-    view.idm = Hex(card, 8);
+    view.idm = cardimage::HexBytes(card, 8);
   }
   host.ReaderClose();
   return view;
