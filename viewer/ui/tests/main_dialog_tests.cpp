@@ -286,6 +286,16 @@ TEST_F(GuiTest, TheAboutBoxShowsTheVersionTexts) {
   EXPECT_FALSE(notice.empty());
 }
 
+// Takes the text of the next modal, which must be a message box, and closes it.
+void AcceptMessageBox(std::string* text) {
+  WhenModal([=](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    *text = box->text().toStdString();
+    box->accept();
+  });
+}
+
 // Answers the file dialog of "Save card image..." with `file`.
 void AnswerSaveDialog(const fs::path& file, std::string* title) {
   WhenModal([=](QWidget* modal) {
@@ -323,12 +333,7 @@ TEST_F(GuiTest, SavesTheCardShownAsACardImage) {
   empty->ChooseLanguage(1);
   AnswerSaveDialog(Folder() / "none.json", &title);
   std::string text;
-  WhenModal([&](QWidget* modal) {
-    auto* box = qobject_cast<QMessageBox*>(modal);
-    ASSERT_NE(box, nullptr);
-    text = box->text().toStdString();
-    box->accept();
-  });
+  AcceptMessageBox(&text);
   empty->CarryOut(app::kSaveCardImageCommand);
   EXPECT_EQ(text, "カードイメージを保存できませんでした。\n\nno reader plug-in answered");
   EXPECT_EQ(title, "カードイメージを保存...");
@@ -352,12 +357,7 @@ TEST_F(GuiTest, ADroppedCardImageIsReadAndAnythingElseIsRefusedByName) {
   auto dialog = OpenDialog(*app, std::move(setup));
   const fs::path bad = dir_.Write("notes.json", "{\"format\": \"something else\"}");
   std::string text;
-  WhenModal([&](QWidget* modal) {
-    auto* box = qobject_cast<QMessageBox*>(modal);
-    ASSERT_NE(box, nullptr);
-    text = box->text().toStdString();
-    box->accept();
-  });
+  AcceptMessageBox(&text);
   DropFile(*dialog, bad);
   EXPECT_NE(text.find(bad.string()), std::string::npos) << text;
   EXPECT_EQ(Tabs(*dialog), std::vector<std::string>{"No card"});
