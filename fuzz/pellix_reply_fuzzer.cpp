@@ -13,20 +13,44 @@
 
 namespace {
 
-class ScriptedReader final : public lorvane::pellix::FeliCaCommands {
- public:
-  ScriptedReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+using lorvane::pellix::PolledCard;
+using lorvane::pellix::Reply;
 
+// A link whose answers come from the input: packets start where the input says, polls find
+// a card or none.
+class ScriptedLink final : public lorvane::pellix::FeliCaLink {
+ public:
+  ScriptedLink(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+
+  int16_t Connect() override { return 0; }
+  int16_t AttachCard() override { return 0; }
+  int16_t Disconnect() override { return 0; }
   bool connected() const override { return true; }
-  int16_t Exchange(std::span<const uint8_t>, size_t capacity, lorvane::pellix::Reply& reply,
-                   int16_t unavailableStatus) override {
-    // Each answer: one byte for L, one for the length actually sent, then that many bytes.
-    if (at_ + 2 > size_) return unavailableStatus != 0 ? unavailableStatus : -13;
+  bool awaitingCard() const override { return false; }
+  int16_t PollCard(uint8_t, uint8_t, std::optional<PolledCard>& found) override {
+    Reply reply;
+    if (Take(reply.bytes.size(), reply) != 0 || reply.length < 16) return 1;
+    found = PolledCard{};
+    std::memcpy(found->idm.data(), reply.bytes.data(), 8);
+    return 0;
+  }
+  int16_t Transceive(std::span<const uint8_t>, size_t capacity, Reply& reply,
+                     int16_t failure) override {
+    return Take(capacity, reply) == 0 ? 0 : failure;
+  }
+
+ private:
+  // Each answer: one byte for the announced length, one for where the packet starts, one for
+  // the length actually sent, then that many bytes.
+  int Take(size_t capacity, Reply& reply) {
+    if (at_ + 3 > size_) return -13;
     reply.announced = data_[at_];
-    const size_t length = std::min({size_t{data_[at_ + 1]} * 2, size_ - at_ - 2, capacity});
-    std::memcpy(reply.bytes.data(), data_ + at_ + 2, length);
+    reply.packet = data_[at_ + 1] % 8;
+    const size_t length =
+        std::min({size_t{data_[at_ + 2]} * 2, size_ - at_ - 3, capacity, reply.bytes.size()});
+    std::memcpy(reply.bytes.data(), data_ + at_ + 3, length);
     reply.length = length;
-    at_ += 2 + length;
+    at_ += 3 + length;
     return 0;
   }
 
@@ -42,7 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The driver's trace lines must not reach a trace viewer (a test's, say) of this user.
   static const int quiet = setenv("XDG_RUNTIME_DIR", "/nonexistent", 1);
   (void)quiet;
-  ScriptedReader reader(data, size);
+  ScriptedLink link(data, size);
+  static lorvane::pellix::PcscConnection status;  // only its status text is used
+  lorvane::pellix::FeliCaCommands reader(link, status);
   const lorvane::pellix::Idm idm{1, 2, 3, 4, 5, 6, 7, 8};
   std::optional<lorvane::pellix::PolledCard> card;
   reader.REQC(0x00, 0x03, card);

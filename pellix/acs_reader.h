@@ -1,95 +1,20 @@
 // SPDX-License-Identifier: MIT
-// The ACR122 driver object: reader entries, the open reader, the cards found by the last
-// poll and the current card's system codes, and the operations the exported entry points
-// are made of. One instance per process, created when the library is loaded.
+// Pellix's driver: the FeliCa driver on the ACR122 family's link.
 #pragma once
 
-#include <array>
-#include <cstdint>
+#include <memory>
 #include <string>
-#include <vector>
 
-#include "pellix/felica_commands.h"
-#include "pellix/reader_choice.h"
-#include "plugin-api/felica_plugin.h"
+#include "pellix/acr122_link.h"
+#include "pellix/felica_driver.h"
 
 namespace lorvane::pellix {
 
-inline constexpr size_t kMaxCards = 16;
-inline constexpr size_t kMaxBlocksPerCommand = 12;
-inline constexpr uint16_t kFeliCa212 = 0x1100;
-inline constexpr uint16_t kFeliCa424 = 0x1200;
-
-struct ReaderEntry {
-  std::string name;  // "group""reader", each in double quotes
-  uint32_t group = 0;
-  uint32_t reader = 0;
-};
-
-struct CardEntry {
-  uint16_t kind = 0;
-  std::array<uint8_t, 16> identity{};  // IDm then PMm, contiguous
-};
-
-// The service list and block list elements of one read or write command.
-struct BlockList {
-  std::vector<uint16_t> services;
-  std::vector<uint8_t> elements;  // two bytes per block
-};
-
-BlockList BuildBlockList(const BlockRef* refs, size_t count);
-
-class AcsReader final : public FeliCaCommands, public ReaderChoice {
+class AcsReader final : public FeliCaDriver {
  public:
-  ~AcsReader() override;
-
-  // The reader selection dialog's view of the driver.
-  uint16_t EntryCount() const override { return entryCount(); }
-  const char* EntryName(uint16_t index) const override { return ReaderEntryName(index); }
-  uint16_t CurrentEntry() const override { return currentEntry(); }
-  int16_t Reopen(const char* name) override;
-  void Rescan() override { ScanReaders(); }
-
-  int16_t ScanReaders();
-  int16_t Open(const char* name);
-  int16_t Close();
-  int16_t SelectCard(uint8_t index);
-  void ClearCard();
-
-  // The exported operations (status text reset to "Success." by the caller).
-  int16_t Initialize() { return ScanReaders(); }
-  const char* ReaderEntryName(uint32_t index) const;
-  int16_t Poll(uint16_t systemCode);
-  const uint8_t* SetCurrentCard(uint8_t index);
-  uint16_t SystemCode(uint32_t index) const;
-  int16_t ServiceCode(uint16_t index, uint32_t* code, uint32_t* endCode);
-  int16_t Read(uint32_t serviceCode, uint8_t block, uint8_t* data);
-  int16_t Write(uint32_t serviceCode, uint8_t block, const uint8_t* data);
-  int16_t Read2(const BlockRef* refs, uint8_t* count, uint8_t* data);
-  int16_t Write2(const BlockRef* refs, uint8_t count, const uint8_t* data);
-  // The 256-byte settings data: the current entry's name, zero-filled.
-  void WriteSettingsData(uint8_t* data) const;
-
-  uint16_t entryCount() const { return static_cast<uint16_t>(entries_.size()); }
-  uint16_t currentEntry() const { return currentEntry_; }
-  bool isOpen() const { return open_; }
-  bool cardActive() const { return cardActive_; }
-
- private:
-  int16_t ScanSteps();
-  int16_t OpenSteps(const char* name);
-  int16_t Detached();
-  Idm CurrentIdm() const;
-
-  bool open_ = false;
-  std::vector<ReaderEntry> entries_;
-  uint16_t currentEntry_ = 0;
-  bool cardActive_ = false;
-  std::array<CardEntry, kMaxCards> cards_{};
-  uint8_t cardCount_ = 0;
-  uint8_t currentCardIndex_ = 0;
-  std::array<uint8_t, 16> currentCard_{};
-  std::vector<std::array<uint8_t, 2>> systemCodes_;
+  AcsReader();
+  // The reader's firmware version when the escape path asked for it ("ACR122U203").
+  const std::string& firmware();
 };
 
 }  // namespace lorvane::pellix

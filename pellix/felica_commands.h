@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// FeliCa commands carried by the reader's PN532: the poll (InListPassiveTarget) and Request
-// System Code, Search Service Code, Read and Write Without Encryption (InDataExchange). Every
-// answer is read only as far as the reader actually sent it.
+// The FeliCa commands, whatever reader carries them: the poll, Request System Code, Search
+// Service Code, Read and Write Without Encryption. The reader family's link (felica_link.h)
+// carries the packets; every answer is read only as far as the reader actually sent it, and
+// outcomes go to the connection's status text.
 #pragma once
 
 #include <array>
@@ -10,6 +11,7 @@
 #include <span>
 #include <vector>
 
+#include "pellix/felica_link.h"
 #include "pellix/pcsc_connection.h"
 #include "pellix/wire_format.h"
 
@@ -17,13 +19,10 @@ namespace lorvane::pellix {
 
 using wire::Idm;
 
-struct PolledCard {
-  Idm idm{};
-  std::array<uint8_t, 8> pmm{};
-};
-
-class FeliCaCommands : public PcscConnection {
+class FeliCaCommands {
  public:
+  FeliCaCommands(FeliCaLink& link, PcscConnection& status) : link_(link), status_(status) {}
+
   // Polls for a card with the system code (high byte first). FELICA_OK with `found` set,
   // FELICA_NOTHING when no card answered ("Card nothing."), FELICA_E_READER_GONE when the
   // reader is gone, FELICA_E_TRANSMIT otherwise.
@@ -40,17 +39,20 @@ class FeliCaCommands : public PcscConnection {
 
  private:
   int16_t NotConnected();
-  int16_t Poll(uint8_t s1, uint8_t s2, std::optional<PolledCard>& found);
-  int16_t ReaderStatus(const Reply& reply, int16_t status);
-  // Sends a FeliCa packet by InDataExchange and checks the answer: the PN532 status byte, and
-  // that the answer reaches byte `lastByte`; `failure` is the status of an answer that does
-  // not.
+  // Sends a FeliCa packet through the link and checks that the answer reaches byte
+  // `lastByte` of its packet; `failure` is the status of an answer that does not.
   int16_t DataExchange(std::span<const uint8_t> packet, size_t capacity, Reply& reply,
                        size_t lastByte, int16_t failure);
   void TraceLists(std::span<const uint16_t> services, std::span<const uint8_t> blockList);
   int16_t TakeBlocks(const Reply& reply, size_t n, uint8_t* data, uint8_t* received);
   // Writes the card's status flags into the status text.
   void CardStatus(uint8_t flag1, uint8_t flag2);
+  int16_t Report(Outcome outcome) { return status_.Report(outcome); }
+  int16_t Report(Outcome outcome, int16_t status) { return status_.Report(outcome, status); }
+  const std::string& statusText() const { return status_.statusText(); }
+
+  FeliCaLink& link_;
+  PcscConnection& status_;
 };
 
 }  // namespace lorvane::pellix

@@ -4,8 +4,8 @@
 #include <PCSC/pcsclite.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
-#include <new>
 
 #include "pellix/trace_channel.h"
 #include "pellix/wire_format.h"
@@ -14,7 +14,7 @@ namespace lorvane::pellix {
 namespace {
 
 constexpr size_t kStatusTextBytes = 200;
-constexpr char kSamReaderName[] = "ACR122";
+constexpr size_t kFeatureListBytes = 256;
 
 }  // namespace
 
@@ -25,7 +25,7 @@ std::vector<const char*> SplitMultiString(const char* list) {
   return names;
 }
 
-PcscConnection::PcscConnection() {
+PcscConnection::PcscConnection() : escapeCode_(wire::kEscapeControlCode) {
   SCARDCONTEXT context = 0;
   lastResult_ = SCardEstablishContext(SCARD_SCOPE_USER, nullptr, nullptr, &context);
   if (lastResult_ == SCARD_S_SUCCESS) {
@@ -61,17 +61,6 @@ int16_t PcscConnection::NoContext() { return Report(Outcome::kNoContext); }
 int16_t PcscConnection::ApiError(LONG result, int16_t status) {
   SetStatusText(ApiErrorText(result));
   return status;
-}
-
-template <typename Step>
-int16_t PcscConnection::Guarded(Step step) {
-  try {
-    return step();
-  } catch (const std::bad_alloc&) {
-    return Report(Outcome::kMemory);
-  } catch (...) {
-    return Report(Outcome::kUnknownFatal);
-  }
 }
 
 void PcscConnection::ReleaseGroups() {
@@ -164,98 +153,33 @@ void PcscConnection::SelectReader(uint32_t index) {
   if (index < readerNames_.size()) currentReader_ = index;
 }
 
-bool IsSamReader(const std::string& name) {
-  return name.find(kSamReaderName) != std::string::npos &&
-         name.find(wire::kPiccFirmwarePrefix) == std::string::npos &&
-         name.find("PICC") == std::string::npos;
-}
-
-int16_t PcscConnection::Connect() {
-  const int16_t status = Guarded([&] { return ConnectSteps(); });
-  DebugTrace("Connect() : %s", statusText_.c_str());
-  return status;
-}
-
-int16_t PcscConnection::ConnectSteps() {
+int16_t PcscConnection::ChooseReader() {
   if (context_ == 0) return NoContext();
   if (readerNames_.empty()) return Report(Outcome::kNoReader);
   readerName_ = readerNames_[currentReader_];
-  lastResult_ = ConnectShared();
-  if (lastResult_ == SCARD_S_SUCCESS) return SetRetryTime();
-  if (lastResult_ == SCARD_E_NO_SMARTCARD && !IsSamReader(readerName_)) {
-    return ConnectWithoutCard();
-  }
-  return ApiError(lastResult_, FELICA_E_CONNECT);
-}
-
-LONG PcscConnection::ConnectShared() {
-  SCARDHANDLE handle = 0;
-  DWORD protocol = SCARD_PROTOCOL_UNDEFINED;
-  const LONG result = SCardConnect(context_, readerName_.c_str(), SCARD_SHARE_SHARED,
-                                   SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &handle, &protocol);
-  if (result != SCARD_S_SUCCESS) {
-    if (handle != 0) SCardDisconnect(handle, SCARD_LEAVE_CARD);
-    return result;
-  }
-  card_ = handle;
-  protocol_ = protocol;
-  link_ = Link::kCard;
-  return result;
-}
-
-// No card on a reader without a SAM: the escape command when the driver allows it, else
-// wait for a card.
-int16_t PcscConnection::ConnectWithoutCard() {
-  SCARDHANDLE handle = 0;
-  DWORD protocol = SCARD_PROTOCOL_UNDEFINED;
-  lastResult_ = SCardConnect(context_, readerName_.c_str(), SCARD_SHARE_DIRECT,
-                             SCARD_PROTOCOL_UNDEFINED, &handle, &protocol);
-  if (lastResult_ == SCARD_S_SUCCESS) {
-    card_ = handle;
-    link_ = Link::kEscape;
-    if (ProbeEscape()) return SetRetryTime();
-    DropHandle();
-  } else if (handle != 0) {
-    SCardDisconnect(handle, SCARD_LEAVE_CARD);
-  }
-  link_ = Link::kAwaitingCard;
-  Report(Outcome::kCardNothing);
   return FELICA_OK;
 }
 
-bool PcscConnection::ProbeEscape() {
-  std::array<uint8_t, kReplyCapacity> answer{};
-  size_t received = 0;
-  lastResult_ = Send(wire::kFirmwareVersion, answer.data(), answer.size(), received);
-  if (lastResult_ != SCARD_S_SUCCESS) return false;
-  firmware_.clear();
-  for (size_t i = 0; i < std::min(received, wire::kFirmwareVersionBytes); ++i) {
-    const char c = static_cast<char>(answer[i]);
-    firmware_ += (c >= ' ' && c <= '~') ? c : '?';
+LONG PcscConnection::ConnectShared() {
+  return ConnectWith(SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, Link::kCard);
+}
+
+LONG PcscConnection::ConnectDirect() {
+  return ConnectWith(SCARD_SHARE_DIRECT, SCARD_PROTOCOL_UNDEFINED, Link::kEscape);
+}
+
+LONG PcscConnection::ConnectWith(DWORD share, DWORD protocols, Link link) {
+  SCARDHANDLE handle = 0;
+  DWORD protocol = SCARD_PROTOCOL_UNDEFINED;
+  lastResult_ = SCardConnect(context_, readerName_.c_str(), share, protocols, &handle, &protocol);
+  if (lastResult_ != SCARD_S_SUCCESS) {
+    if (handle != 0) SCardDisconnect(handle, SCARD_LEAVE_CARD);
+    return lastResult_;
   }
-  DebugTrace("Reader firmware : %s", firmware_.c_str());
-  return true;
-}
-
-int16_t PcscConnection::AttachCard() {
-  if (link_ != Link::kAwaitingCard) return FELICA_OK;
-  const int16_t status = Guarded([&]() -> int16_t {
-    lastResult_ = ConnectShared();
-    if (lastResult_ == SCARD_S_SUCCESS) return SetRetryTime();
-    if (lastResult_ == SCARD_E_NO_SMARTCARD || lastResult_ == SCARD_W_REMOVED_CARD) {
-      return Report(Outcome::kCardNothing);
-    }
-    return ApiError(lastResult_, FELICA_E_CONNECT);
-  });
-  DebugTrace("Connect() : %s", statusText_.c_str());
-  return status;
-}
-
-int16_t PcscConnection::SetRetryTime() {
-  Reply reply;
-  const int16_t status = Exchange(wire::MaxRetriesZero(), kReplyCapacity, reply);
-  DebugTrace("SetRetryTime() : %s", statusText_.c_str());
-  return status;
+  card_ = handle;
+  protocol_ = protocol;
+  link_ = link;
+  return lastResult_;
 }
 
 void PcscConnection::DropHandle() {
@@ -285,63 +209,39 @@ int16_t PcscConnection::Disconnect() {
 
 LONG PcscConnection::Send(std::span<const uint8_t> apdu, uint8_t* answer, size_t capacity,
                           size_t& received) {
+  if (link_ == Link::kEscape) return Control(escapeCode_, apdu, answer, capacity, received);
   received = 0;
   DWORD length = static_cast<DWORD>(capacity);
-  LONG result;
-  if (link_ == Link::kEscape) {
-    result = SCardControl(card_, wire::kEscapeControlCode, apdu.data(),
-                          static_cast<DWORD>(apdu.size()), answer, length, &length);
-  } else {
-    const SCARD_IO_REQUEST* pci = protocol_ == SCARD_PROTOCOL_T1 ? SCARD_PCI_T1 : SCARD_PCI_T0;
-    result = SCardTransmit(card_, pci, apdu.data(), static_cast<DWORD>(apdu.size()), nullptr,
-                           answer, &length);
-  }
+  const SCARD_IO_REQUEST* pci = protocol_ == SCARD_PROTOCOL_T1 ? SCARD_PCI_T1 : SCARD_PCI_T0;
+  const LONG result = SCardTransmit(card_, pci, apdu.data(), static_cast<DWORD>(apdu.size()),
+                                    nullptr, answer, &length);
   if (result == SCARD_S_SUCCESS) received = std::min<size_t>(length, capacity);
   return result;
 }
 
-int16_t PcscConnection::Exchange(std::span<const uint8_t> pn532Command, size_t capacity,
-                                 Reply& reply, int16_t unavailableStatus) {
-  return Guarded([&]() -> int16_t {
-    capacity = std::min(capacity, reply.bytes.size());
-    reply.length = 0;
-    if (pn532Command.size() > wire::kMaxDirectTransmit) return Report(Outcome::kInvalidParameter);
-    lastResult_ =
-        Send(wire::DirectTransmit(pn532Command), reply.bytes.data(), capacity, reply.length);
-    if (lastResult_ != SCARD_S_SUCCESS) {
-      ApiError(lastResult_, FELICA_E_TRANSMIT);
-      const bool cardLeft =
-          lastResult_ == SCARD_W_REMOVED_CARD || lastResult_ == SCARD_E_NO_SMARTCARD;
-      if (cardLeft && link_ == Link::kCard && !IsSamReader(readerName_)) {
-        DropHandle();
-        link_ = Link::kAwaitingCard;
-      }
-      if (unavailableStatus != 0 && lastResult_ == SCARD_E_READER_UNAVAILABLE)
-        return unavailableStatus;
-      return FELICA_E_TRANSMIT;
-    }
-    return TakeAnswer(capacity, reply);
-  });
+LONG PcscConnection::Control(DWORD code, std::span<const uint8_t> input, uint8_t* answer,
+                             size_t capacity, size_t& received) {
+  received = 0;
+  DWORD length = 0;
+  const LONG result = SCardControl(card_, code, input.data(), static_cast<DWORD>(input.size()),
+                                   answer, static_cast<DWORD>(capacity), &length);
+  if (result == SCARD_S_SUCCESS) received = std::min<size_t>(length, capacity);
+  return result;
 }
 
-// The first reply is "61 L" (fetch L bytes with GET RESPONSE) or the whole answer with 90 00.
-int16_t PcscConnection::TakeAnswer(size_t capacity, Reply& reply) {
-  const size_t n = reply.length;
-  const bool wholeAnswer =
-      n > wire::kStatusWordBytes && reply[n - 2] == wire::kSwOk1 && reply[n - 1] == wire::kSwOk2;
-  if (wholeAnswer && reply[0] != wire::kSwBytesWaiting) {
-    reply.announced = n;
-    return FELICA_OK;
+// The feature list is a run of TLVs: tag, length 4, the control code big-endian.
+DWORD PcscConnection::AnnouncedEscapeCode() {
+  std::array<uint8_t, kFeatureListBytes> list{};
+  size_t received = 0;
+  lastResult_ = Control(wire::kGetFeatureRequest, {}, list.data(), list.size(), received);
+  if (lastResult_ != SCARD_S_SUCCESS) return 0;
+  for (size_t at = 0; at + 2 <= received; at += 2 + list[at + 1]) {
+    const size_t length = list[at + 1];
+    if (list[at] != wire::kFeatureCcidEscape || length != 4 || at + 2 + length > received) continue;
+    return static_cast<DWORD>(list[at + 2]) << 24 | static_cast<DWORD>(list[at + 3]) << 16 |
+           static_cast<DWORD>(list[at + 4]) << 8 | list[at + 5];
   }
-  if (n < wire::kStatusWordBytes || reply[0] != wire::kSwBytesWaiting) {
-    SetStatusText(StatusWordText(reply[0], reply[1]));
-    reply.length = 0;
-    return FELICA_E_TRANSMIT;
-  }
-  reply.announced = reply[1];
-  lastResult_ = Send(wire::GetResponse(reply[1]), reply.bytes.data(), capacity, reply.length);
-  if (lastResult_ != SCARD_S_SUCCESS) return ApiError(lastResult_, FELICA_E_TRANSMIT);
-  return FELICA_OK;
+  return 0;
 }
 
 }  // namespace lorvane::pellix

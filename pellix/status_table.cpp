@@ -38,12 +38,21 @@ constexpr std::array kOutcomes = {
                  "Reader Error : fewer system codes than announced."},
     OutcomeEntry{Outcome::kMoreBlocks, FELICA_E_READ, "Reader Error : more blocks than asked for."},
     OutcomeEntry{Outcome::kEndOfServices, FELICA_E_READ, "Invalid service code."},
+    OutcomeEntry{Outcome::kReaderOfAnotherKind, FELICA_E_CONNECT,
+                 "Not find : this reader is served by another plug-in."},
+    OutcomeEntry{Outcome::kNoFeliCaPath, FELICA_E_CONNECT,
+                 "Not find : the reader carries no FeliCa commands."},
+    OutcomeEntry{Outcome::kCardSilent, FELICA_E_TRANSMIT,
+                 "Reader Error : no answer from the card."},
+    OutcomeEntry{Outcome::kMalformedAnswer, FELICA_E_TRANSMIT, "Reader Error : malformed answer."},
+    OutcomeEntry{Outcome::kWrongAnswer, FELICA_E_TRANSMIT,
+                 "Reader Error : answer of another command or card."},
 };
 
 }  // namespace
 
 const OutcomeEntry& Describe(Outcome outcome) {
-  static_assert(kOutcomes.size() == static_cast<size_t>(Outcome::kEndOfServices) + 1);
+  static_assert(kOutcomes.size() == static_cast<size_t>(kLastOutcome) + 1);
   return kOutcomes[static_cast<size_t>(outcome)];
 }
 
@@ -64,6 +73,12 @@ std::string StatusWordText(uint8_t sw1, uint8_t sw2) {
 std::string Pn532ErrorText(uint8_t status) {
   char text[48];
   std::snprintf(text, sizeof text, "Reader Error : 0x%02X.", status);
+  return text;
+}
+
+std::string TransparentStatusText(uint8_t object, uint8_t sw1, uint8_t sw2) {
+  char text[64];
+  std::snprintf(text, sizeof text, "Reader Error : object %u, %02X,%02X.", object, sw1, sw2);
   return text;
 }
 

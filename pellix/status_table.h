@@ -34,7 +34,13 @@ enum class Outcome : uint8_t {
   kFewerSystemCodes,
   kMoreBlocks,
   kEndOfServices,
+  kReaderOfAnotherKind,
+  kNoFeliCaPath,
+  kCardSilent,
+  kMalformedAnswer,
+  kWrongAnswer,
 };
+inline constexpr Outcome kLastOutcome = Outcome::kWrongAnswer;
 
 struct OutcomeEntry {
   Outcome outcome;
@@ -53,6 +59,9 @@ std::string ApiErrorText(LONG result);
 std::string StatusWordText(uint8_t sw1, uint8_t sw2);
 // "Reader Error : 0xST." for the PN532's error status of an exchange with the card.
 std::string Pn532ErrorText(uint8_t status);
+// "Reader Error : object N, SW1,SW2." for a failure the PC/SC transparent exchange reports
+// in its generic status object (N: the failing data object, 0 for the command as a whole).
+std::string TransparentStatusText(uint8_t object, uint8_t sw1, uint8_t sw2);
 // "Card status : f1=.., f2=..": the card's two status flags, as the trace has always shown
 // them (flag 2 first).
 std::string CardStatusText(uint8_t flag1, uint8_t flag2);

@@ -38,9 +38,6 @@ std::vector<uint8_t> MaxRetriesZero() {
 }
 
 std::vector<uint8_t> ListFeliCaTarget(uint8_t systemHigh, uint8_t systemLow) {
-  constexpr uint8_t kPolling = 0x00;
-  constexpr uint8_t kNoRequest = 0x00;
-  constexpr uint8_t kOneSlot = 0x00;
   return {kHostToPn532, kInListPassiveTarget, kOneTarget, kFeliCa212kbps, kPolling, systemHigh,
           systemLow,    kNoRequest,           kOneSlot};
 }
@@ -55,6 +52,10 @@ std::vector<uint8_t> FeliCaPacket(FeliCaCommand command, const Idm& idm,
   packet.insert(packet.end(), rest.begin(), rest.end());
   packet[0] = static_cast<uint8_t>(packet.size());
   return packet;
+}
+
+std::array<uint8_t, kPollingPacketBytes> PollingPacket(uint8_t systemHigh, uint8_t systemLow) {
+  return {kPollingPacketBytes, kPolling, systemHigh, systemLow, kNoRequest, kOneSlot};
 }
 
 std::array<uint8_t, 2> ServiceCodeBytes(uint16_t serviceCode) {

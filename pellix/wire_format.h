@@ -91,21 +91,31 @@ std::vector<uint8_t> ServiceAndBlockList(std::span<const uint16_t> services,
                                          std::span<const uint8_t> blockList);
 
 // Offsets in a FeliCa response packet: LEN (counting itself), code, IDm, then the answer.
+inline constexpr size_t kPacketLength = 0;
+inline constexpr size_t kPacketCode = 1;
 inline constexpr size_t kPacketIdm = 2;
 inline constexpr size_t kPacketAnswer = 10;
-// The same, in an InDataExchange reply.
-inline constexpr size_t kAnswer = kReplyPacket + kPacketAnswer;
 // Request System Code: n, then n codes of 2 bytes (high byte first).
-inline constexpr size_t kSystemCount = kAnswer;
-inline constexpr size_t kSystemCodes = kAnswer + 1;
+inline constexpr size_t kSystemCount = kPacketAnswer;
+inline constexpr size_t kSystemCodes = kPacketAnswer + 1;
 // Search Service Code: the code (low byte first), for an area its end code after it.
-inline constexpr size_t kFoundCode = kAnswer;
-inline constexpr size_t kFoundEndCode = kAnswer + 2;
+inline constexpr size_t kFoundCode = kPacketAnswer;
+inline constexpr size_t kFoundEndCode = kPacketAnswer + 2;
 // Read and Write Without Encryption: status flags 1 and 2; a read then has n and the data.
-inline constexpr size_t kStatusFlag1 = kAnswer;
-inline constexpr size_t kStatusFlag2 = kAnswer + 1;
-inline constexpr size_t kBlockData = kAnswer + 3;
+inline constexpr size_t kStatusFlag1 = kPacketAnswer;
+inline constexpr size_t kStatusFlag2 = kPacketAnswer + 1;
+inline constexpr size_t kBlockData = kPacketAnswer + 3;
 inline constexpr size_t kBlockBytes = 16;
+// A response's code is its command's code plus one.
+inline constexpr uint8_t kResponseCodeStep = 1;
+// The Polling command and its response: LEN 00 SC(2) RC TSN, and LEN 01 IDm PMm [RD(2)].
+inline constexpr uint8_t kPolling = 0x00;
+inline constexpr uint8_t kNoRequest = 0x00;
+inline constexpr uint8_t kOneSlot = 0x00;
+inline constexpr size_t kPollingPacketBytes = 6;
+inline constexpr size_t kPolledPacketIdm = 2;
+inline constexpr size_t kPolledPacketPmm = 10;
+inline constexpr size_t kPolledPacketBytes = 18;
 // Search Service Code's answer past the last node.
 inline constexpr uint16_t kEndOfNodes = 0xFFFF;
 // Status flag 2 values Pellix tells apart.
@@ -114,6 +124,8 @@ inline constexpr uint8_t kServiceMissing = 0xA6;  // no such service, or not wit
 // A FeliCa command packet: LEN, the command, the IDm, then `rest`.
 std::vector<uint8_t> FeliCaPacket(FeliCaCommand command, const Idm& idm,
                                   std::span<const uint8_t> rest = {});
+// The Polling command packet for a system code (high byte first), no request, one slot.
+std::array<uint8_t, kPollingPacketBytes> PollingPacket(uint8_t systemHigh, uint8_t systemLow);
 // A service code as the card takes it, low byte first.
 std::array<uint8_t, 2> ServiceCodeBytes(uint16_t serviceCode);
 // A 2-byte block list element: 1 AAA SSSS (access mode, the service's index in the service

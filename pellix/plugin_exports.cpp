@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
-// The entry points of the reader plug-in, and the driver object's life: created when the
-// library is loaded into a process, destroyed when it is unloaded.
+// The entry points of a reader plug-in, and the driver object's life: created when the
+// library is loaded into a process, destroyed when it is unloaded. Every reader plug-in of
+// this tree is built from this file and its own identity (plugin_identity.h).
 #include <cstring>
 #include <new>
 
 #include "build_info.h"
-#include "pellix/acs_reader.h"
+#include "pellix/felica_driver.h"
+#include "pellix/plugin_identity.h"
 #include "pellix/trace_channel.h"
 #include "plugin-api/dialog_module.h"
 #include "plugin-api/felica_plugin.h"
@@ -13,13 +15,14 @@
 
 namespace {
 
-using lorvane::pellix::AcsReader;
+using lorvane::pellix::FeliCaDriver;
+namespace identity = lorvane::pellix::identity;
 
-AcsReader* g_driver = nullptr;
+FeliCaDriver* g_driver = nullptr;
 lorvane::plugin::DialogModule* g_dialogs = nullptr;
 
 __attribute__((constructor)) void LoadDriver() {
-  g_driver = new (std::nothrow) AcsReader();
+  g_driver = identity::NewDriver();
   g_dialogs = new (std::nothrow) lorvane::plugin::DialogModule(
       reinterpret_cast<const void*>(&LoadDriver), lorvane::pellix::kDialogModule);
 }
@@ -63,13 +66,13 @@ FELICA_PLUGIN_EXPORT const char* GetInformation(int32_t index) {
     case FELICA_INFO_INTERFACE:
       return kInformation[static_cast<uint16_t>(index)];
     case FELICA_INFO_DESCRIPTION:
-      return "Advanced Card System Ltd. Readers overlap DLL";
+      return identity::kDescription;
     case FELICA_INFO_VERSION:
       return LORVANE_VERSION_TEXT;
     case FELICA_INFO_COPYRIGHT:
       return LORVANE_COPYRIGHT;
     case FELICA_INFO_DATE:
-      return "2008/04/29";
+      return identity::kDate;
     case FELICA_INFO_FUNCTION(0):
       return "FeliCa";
     default:
@@ -103,29 +106,29 @@ FELICA_PLUGIN_EXPORT int32_t GetSetting(int32_t function, int32_t mode, IOFeliCa
 }
 
 FELICA_PLUGIN_EXPORT int16_t DLL_Initialize(int32_t /*ignored*/) {
-  return WithDriver<int16_t>(FELICA_E_FATAL, [](AcsReader& d) { return d.Initialize(); });
+  return WithDriver<int16_t>(FELICA_E_FATAL, [](FeliCaDriver& d) { return d.Initialize(); });
 }
 
 FELICA_PLUGIN_EXPORT int16_t DLL_Open(const char* readerName) {
-  return WithDriver<int16_t>(FELICA_E_FATAL, [&](AcsReader& d) { return d.Open(readerName); });
+  return WithDriver<int16_t>(FELICA_E_FATAL, [&](FeliCaDriver& d) { return d.Open(readerName); });
 }
 
 FELICA_PLUGIN_EXPORT int16_t DLL_Close(void) {
-  return WithDriver<int16_t>(FELICA_OK, [](AcsReader& d) { return d.Close(); });
+  return WithDriver<int16_t>(FELICA_OK, [](FeliCaDriver& d) { return d.Close(); });
 }
 
 FELICA_PLUGIN_EXPORT const char* DLL_GetReaderName(int32_t index) {
   return WithDriver<const char*>(
-      nullptr, [&](AcsReader& d) { return d.ReaderEntryName(static_cast<uint16_t>(index)); });
+      nullptr, [&](FeliCaDriver& d) { return d.ReaderEntryName(static_cast<uint16_t>(index)); });
 }
 
 FELICA_PLUGIN_EXPORT int16_t DLL_REQC(int32_t systemCode) {
   return WithDriver<int16_t>(
-      FELICA_E_FATAL, [&](AcsReader& d) { return d.Poll(static_cast<uint16_t>(systemCode)); });
+      FELICA_E_FATAL, [&](FeliCaDriver& d) { return d.Poll(static_cast<uint16_t>(systemCode)); });
 }
 
 FELICA_PLUGIN_EXPORT int16_t DLL_SetCurrentCard(int32_t index, const uint8_t** card) {
-  return WithDriver<int16_t>(FELICA_OK, [&](AcsReader& d) {
+  return WithDriver<int16_t>(FELICA_OK, [&](FeliCaDriver& d) {
     const uint8_t* identity = d.SetCurrentCard(static_cast<uint8_t>(index));
     if (card != nullptr) *card = identity;
     return static_cast<int16_t>(FELICA_OK);
@@ -133,37 +136,37 @@ FELICA_PLUGIN_EXPORT int16_t DLL_SetCurrentCard(int32_t index, const uint8_t** c
 }
 
 FELICA_PLUGIN_EXPORT uint16_t DLL_GetSystemCode(int32_t index) {
-  return WithDriver<uint16_t>(FELICA_NO_SYSTEM_CODE, [&](AcsReader& d) {
+  return WithDriver<uint16_t>(FELICA_NO_SYSTEM_CODE, [&](FeliCaDriver& d) {
     return d.SystemCode(static_cast<uint16_t>(index));
   });
 }
 
 FELICA_PLUGIN_EXPORT int16_t DLL_GetServiceCode(int32_t index, uint32_t* code, uint32_t* endCode) {
-  return WithDriver<int16_t>(FELICA_E_FATAL, [&](AcsReader& d) {
+  return WithDriver<int16_t>(FELICA_E_FATAL, [&](FeliCaDriver& d) {
     return d.ServiceCode(static_cast<uint16_t>(index), code, endCode);
   });
 }
 
 FELICA_PLUGIN_EXPORT int16_t DLL_Read(uint32_t serviceCode, uint32_t block, uint8_t* data) {
-  return WithDriver<int16_t>(FELICA_E_FATAL, [&](AcsReader& d) {
+  return WithDriver<int16_t>(FELICA_E_FATAL, [&](FeliCaDriver& d) {
     return d.Read(serviceCode, static_cast<uint8_t>(block), data);
   });
 }
 
 FELICA_PLUGIN_EXPORT int16_t DLL_Write(uint32_t serviceCode, uint32_t block, const uint8_t* data) {
-  return WithDriver<int16_t>(FELICA_E_FATAL, [&](AcsReader& d) {
+  return WithDriver<int16_t>(FELICA_E_FATAL, [&](FeliCaDriver& d) {
     return d.Write(serviceCode, static_cast<uint8_t>(block), data);
   });
 }
 
 FELICA_PLUGIN_EXPORT int16_t DLL_Read2(const BlockRef* refs, uint8_t* count, uint8_t* data) {
   return WithDriver<int16_t>(FELICA_E_FATAL,
-                             [&](AcsReader& d) { return d.Read2(refs, count, data); });
+                             [&](FeliCaDriver& d) { return d.Read2(refs, count, data); });
 }
 
 FELICA_PLUGIN_EXPORT int16_t DLL_Write2(const BlockRef* refs, uint8_t count, const uint8_t* data) {
   return WithDriver<int16_t>(FELICA_E_FATAL,
-                             [&](AcsReader& d) { return d.Write2(refs, count, data); });
+                             [&](FeliCaDriver& d) { return d.Write2(refs, count, data); });
 }
 
 }  // extern "C"
