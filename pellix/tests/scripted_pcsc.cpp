@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "pellix/tests/scripted_pcsc.h"
 
+#include <algorithm>
+
 #include "pellix/tests/hex_text.h"
 
 #include <cstdio>
@@ -156,6 +158,15 @@ LONG SCardTransmit(SCARDHANDLE, const SCARD_IO_REQUEST* pci, LPCBYTE sent, DWORD
 }
 LONG SCardControl(SCARDHANDLE, DWORD code, LPCVOID sent, DWORD sentLength, LPVOID answer,
                   DWORD capacity, LPDWORD length) {
+  constexpr DWORD kGetFeatureRequest = 0x42000000 + 3400;
+  const ScriptedPcsc& script = ScriptedPcsc::Current();
+  if (code == kGetFeatureRequest && !script.features.empty()) {
+    const std::vector<uint8_t> list = lorvane::pellix::testing::BytesOf(script.features);
+    if (list.size() > capacity) return SCARD_E_INSUFFICIENT_BUFFER;
+    std::copy(list.begin(), list.end(), static_cast<uint8_t*>(answer));
+    *length = static_cast<DWORD>(list.size());
+    return SCARD_S_SUCCESS;
+  }
   if (code != 0x42000001) return SCARD_E_UNSUPPORTED_FEATURE;
   *length = capacity;
   return ScriptedPcsc::Current().Exchange(Way::kEscape, static_cast<const uint8_t*>(sent),

@@ -46,6 +46,8 @@ class ScriptedPcsc {
   LONG listResult = SCARD_S_SUCCESS;
   std::deque<Connection> connections;
   std::deque<Frame> frames;
+  // The reader driver's feature list (hexadecimal); empty: the driver answers no such request.
+  std::string features;
 
   void Expect(const std::vector<Frame>& more) {
     frames.insert(frames.end(), more.begin(), more.end());

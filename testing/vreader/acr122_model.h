@@ -25,7 +25,15 @@ inline constexpr unsigned char kFeliCaAtr[] = {0x3B, 0x8F, 0x80, 0x01, 0x80, 0x4
                                                0xA0, 0x00, 0x00, 0x03, 0x06, 0x03, 0xF0,
                                                0x11, 0x00, 0x00, 0x00, 0x00, 0x8A};
 
-enum class ReaderKind { kSam, kPicc };
+// The PC/SC storage-card ATR of a FeliCa card (RID A0 00 00 03 06, standard 11, card name
+// 00 3B) that the RC-S300 and the ACR1252U give for every FeliCa card.
+inline constexpr unsigned char kStorageFeliCaAtr[] = {0x3B, 0x8F, 0x80, 0x01, 0x80, 0x4F, 0x0C,
+                                                      0xA0, 0x00, 0x00, 0x03, 0x06, 0x11, 0x00,
+                                                      0x3B, 0x00, 0x00, 0x00, 0x00, 0x42};
+
+// The virtual readers: the ACR122 with a SAM, the ACR122U's PICC interface, and FeliCa
+// readers of other makes (transparent_reader_model.h).
+enum class ReaderKind { kSam, kPicc, kRcS300, kAcr1252, kPlain };
 
 class Acr122Model {
  public:

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The virtual ACR122 as an IFD handler that pcscd loads. Each reader's DEVICENAME is
-// "vreader:<control folder>" for the reader with a SAM, "vreaderu:<control folder>" for the
-// ACR122U's PICC interface; see reader_control.h for what the folder holds.
+// The virtual readers as an IFD handler that pcscd loads. Each reader's DEVICENAME is
+// "<kind>:<control folder>": "vreader" for the ACR122 with a SAM, "vreaderu" for the ACR122U's
+// PICC interface, "vrcs300", "vacr1252" and "vplain" for the readers of
+// transparent_reader_model.h; see reader_control.h for what the folder holds.
 #include <PCSC/pcsclite.h>
 #include <PCSC/wintypes.h>
 
@@ -15,6 +16,7 @@
 
 #include "cardimage/card_image.h"
 #include "testing/vreader/acr122_model.h"
+#include "testing/vreader/transparent_reader_model.h"
 
 extern "C" {
 #include <PCSC/ifdhandler.h>
@@ -24,18 +26,39 @@ namespace {
 
 using namespace lorvane::vreader;
 
-constexpr char kSamDevice[] = "vreader";
-constexpr char kPiccDevice[] = "vreaderu";
+const std::map<std::string, ReaderKind> kDevices = {{"vreader", ReaderKind::kSam},
+                                                    {"vreaderu", ReaderKind::kPicc},
+                                                    {"vrcs300", ReaderKind::kRcS300},
+                                                    {"vacr1252", ReaderKind::kAcr1252},
+                                                    {"vplain", ReaderKind::kPlain}};
 // Control codes of the reader driver: the escape command, and the feature list in which the
 // escape appears (tag 0x13, its code big-endian) only when the driver allows it.
 constexpr DWORD kEscapeCode = 0x42000001;
 constexpr DWORD kGetFeatureRequest = 0x42000000 + 3400;
 constexpr uint8_t kEscapeFeature[] = {0x13, 0x04, 0x42, 0x00, 0x00, 0x01};
+// libccid's list for a reader without a PIN pad: the TLV properties, then the escape.
+constexpr uint8_t kCcidFeatures[] = {0x12, 0x04, 0x42, 0x33, 0x00, 0x12,
+                                     0x13, 0x04, 0x42, 0x00, 0x00, 0x01};
+constexpr size_t kCcidFeaturesWithoutEscape = 6;
+
+TransparentKind TransparentKindOf(ReaderKind kind) {
+  if (kind == ReaderKind::kRcS300) return TransparentKind::kRcS300;
+  if (kind == ReaderKind::kAcr1252) return TransparentKind::kAcr1252;
+  return TransparentKind::kPlain;
+}
 
 struct VirtualReader {
   std::filesystem::path control;
+  ReaderKind kind = ReaderKind::kSam;
   Acr122Model reader{ReaderKind::kSam};
-  bool picc() const { return reader.kind() == ReaderKind::kPicc; }
+  TransparentReaderModel transparent{TransparentKind::kPlain};
+  // Every reader but the ACR122 with a SAM has a card only while one lies on it.
+  bool picc() const { return kind != ReaderKind::kSam; }
+  bool acr122() const { return kind == ReaderKind::kSam || kind == ReaderKind::kPicc; }
+  Bytes Transmit(std::span<const uint8_t> apdu, const ControlState& state, bool escape) {
+    if (acr122()) return reader.Transmit(apdu, Card(state), state);
+    return transparent.Transmit(apdu, Card(state), state, escape);
+  }
   std::unique_ptr<FeliCaCardModel> card;
   std::string cardPath;
   std::filesystem::file_time_type cardTime;
@@ -71,8 +94,9 @@ VirtualReader* Find(DWORD lun) {
 
 // The reader's "card": the SAM, always there, or the FeliCa card on the PICC interface.
 std::span<const unsigned char> AtrOf(const VirtualReader& reader) {
-  if (reader.picc()) return kFeliCaAtr;
-  return kSamAtr;
+  if (reader.kind == ReaderKind::kSam) return kSamAtr;
+  if (reader.kind == ReaderKind::kPicc) return kFeliCaAtr;
+  return kStorageFeliCaAtr;
 }
 
 bool CardPresent(VirtualReader& reader, const ControlState& state) {
@@ -93,7 +117,7 @@ RESPONSECODE Escape(VirtualReader& reader, const ControlState& state, PUCHAR in,
   if (!reader.picc()) return IFD_ERROR_NOT_SUPPORTED;
   if (!state.escapeAllowed) return IFD_COMMUNICATION_ERROR;
   LogExchange(reader.control, '>', in, inLength);
-  const Bytes answer = reader.reader.Transmit(std::span(in, inLength), reader.Card(state), state);
+  const Bytes answer = reader.Transmit(std::span(in, inLength), state, true);
   DWORD length = outLength;
   const RESPONSECODE result = Answer(answer, out, &length);
   if (result != IFD_SUCCESS) return result;
@@ -112,11 +136,14 @@ __attribute__((visibility("default"))) RESPONSECODE IFDHCreateChannelByName(DWOR
   const std::string name = DeviceName != nullptr ? DeviceName : "";
   const size_t colon = name.find(':');
   if (colon == std::string::npos) return IFD_COMMUNICATION_ERROR;
-  const std::string device = name.substr(0, colon);
-  if (device != kSamDevice && device != kPiccDevice) return IFD_COMMUNICATION_ERROR;
+  const auto device = kDevices.find(name.substr(0, colon));
+  if (device == kDevices.end()) return IFD_COMMUNICATION_ERROR;
   VirtualReader& reader = g_readers[Lun >> 16];
   reader = VirtualReader{};
-  reader.reader = Acr122Model(device == kPiccDevice ? ReaderKind::kPicc : ReaderKind::kSam);
+  reader.kind = device->second;
+  reader.reader =
+      Acr122Model(device->second == ReaderKind::kSam ? ReaderKind::kSam : ReaderKind::kPicc);
+  reader.transparent = TransparentReaderModel(TransparentKindOf(device->second));
   reader.control = name.substr(colon + 1);
   return IFD_SUCCESS;
 }
@@ -206,8 +233,7 @@ __attribute__((visibility("default"))) RESPONSECODE IFDHTransmitToICC(
   if (state.Has("unplugged")) return IFD_NO_SUCH_DEVICE;
   if (state.Has("comm-error")) return IFD_COMMUNICATION_ERROR;
   LogExchange(reader->control, '>', TxBuffer, TxLength);
-  const Bytes answer =
-      reader->reader.Transmit(std::span(TxBuffer, TxLength), reader->Card(state), state);
+  const Bytes answer = reader->Transmit(std::span(TxBuffer, TxLength), state, false);
   const RESPONSECODE result = Answer(answer, RxBuffer, RxLength);
   if (result == IFD_SUCCESS) LogExchange(reader->control, '<', answer.data(), answer.size());
   return result;
@@ -224,6 +250,13 @@ __attribute__((visibility("default"))) RESPONSECODE IFDHControl(DWORD Lun, DWORD
   if (reader == nullptr) return IFD_COMMUNICATION_ERROR;
   const ControlState state = ReadControl(reader->control);
   if (state.Has("unplugged")) return IFD_NO_SUCH_DEVICE;
+  if (ControlCode == kGetFeatureRequest && !reader->acr122()) {
+    const size_t length = state.escapeAllowed ? sizeof kCcidFeatures : kCcidFeaturesWithoutEscape;
+    if (RxLength < length) return IFD_ERROR_INSUFFICIENT_BUFFER;
+    std::memcpy(RxBuffer, kCcidFeatures, length);
+    *BytesReturned = static_cast<DWORD>(length);
+    return IFD_SUCCESS;
+  }
   if (ControlCode == kGetFeatureRequest) {
     if (!reader->picc() || !state.escapeAllowed) return IFD_SUCCESS;  // no features
     if (RxLength < sizeof kEscapeFeature) return IFD_ERROR_INSUFFICIENT_BUFFER;

@@ -52,7 +52,45 @@ int ListedReaders() {
   return count;
 }
 
+const char* FriendlyName(ReaderKind kind) {
+  switch (kind) {
+    case ReaderKind::kSam:
+      return "ACS ACR122";
+    case ReaderKind::kPicc:
+      return "ACS ACR122U PICC Interface";
+    case ReaderKind::kRcS300:
+      return "SONY FeliCa RC-S300/P (0201504)";
+    case ReaderKind::kAcr1252:
+      return "ACS ACR1252 Reader [ACR1252 Reader PICC]";
+    case ReaderKind::kPlain:
+      return "Contactless Reader";
+  }
+  return "";
+}
+
+const char* DevicePrefix(ReaderKind kind) {
+  switch (kind) {
+    case ReaderKind::kSam:
+      return "vreader:";
+    case ReaderKind::kPicc:
+      return "vreaderu:";
+    case ReaderKind::kRcS300:
+      return "vrcs300:";
+    case ReaderKind::kAcr1252:
+      return "vacr1252:";
+    case ReaderKind::kPlain:
+      return "vplain:";
+  }
+  return "";
+}
+
 }  // namespace
+
+void PrintTo(ReaderKind kind, std::ostream* out) {
+  *out << (kind == ReaderKind::kSam    ? "ACR122 with SAM"
+           : kind == ReaderKind::kPicc ? "ACR122U without SAM"
+                                       : FriendlyName(kind));
+}
 
 std::filesystem::path PrivatePcscd::SocketPath() {
   static const std::filesystem::path path = std::filesystem::temp_directory_path() /
@@ -63,7 +101,16 @@ std::filesystem::path PrivatePcscd::SocketPath() {
 void PrivatePcscd::UsePrivateSocket() { setenv("PCSCLITE_CSOCK_NAME", SocketPath().c_str(), 1); }
 
 PrivatePcscd::PrivatePcscd(size_t readers, ReaderKind kind, const std::filesystem::path& card)
-    : readers_(readers), kind_(kind) {
+    : readers_(readers), kinds_(readers, kind) {
+  Prepare(card);
+}
+
+PrivatePcscd::PrivatePcscd(std::vector<ReaderKind> kinds, const std::filesystem::path& card)
+    : readers_(kinds.size()), kinds_(std::move(kinds)) {
+  Prepare(card);
+}
+
+void PrivatePcscd::Prepare(const std::filesystem::path& card) {
   UsePrivateSocket();
   for (size_t i = 0; i < readers_; ++i) {
     std::filesystem::create_directories(Control(i));
@@ -79,13 +126,9 @@ std::filesystem::path PrivatePcscd::Control(size_t reader) const {
   return dir_.path() / ("reader" + std::to_string(reader));
 }
 
-const char* PrivatePcscd::FriendlyName() const {
-  return kind_ == ReaderKind::kPicc ? "ACS ACR122U PICC Interface" : "ACS ACR122";
-}
-
 std::string PrivatePcscd::ReaderName(size_t reader) const {
-  char name[48];
-  std::snprintf(name, sizeof name, "%s %02zu 00", FriendlyName(), reader);
+  char name[80];
+  std::snprintf(name, sizeof name, "%s %02zu 00", FriendlyName(kinds_.at(reader)), reader);
   return name;
 }
 
@@ -94,9 +137,9 @@ bool PrivatePcscd::Start() {
   {
     std::ofstream out(config);
     for (size_t i = 0; i < readers_; ++i) {
-      out << "FRIENDLYNAME \"" << FriendlyName() << "\"\nDEVICENAME "
-          << (kind_ == ReaderKind::kPicc ? "vreaderu:" : "vreader:") << Control(i).string()
-          << "\nLIBPATH " << VREADER_DRIVER << "\nCHANNELID " << i << "\n\n";
+      out << "FRIENDLYNAME \"" << FriendlyName(kinds_[i]) << "\"\nDEVICENAME "
+          << DevicePrefix(kinds_[i]) << Control(i).string() << "\nLIBPATH " << VREADER_DRIVER
+          << "\nCHANNELID " << i << "\n\n";
     }
   }
   const int fd = ListenOn(SocketPath());

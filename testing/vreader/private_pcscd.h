@@ -16,9 +16,7 @@
 namespace lorvane::vreader {
 
 // For test names and messages.
-inline void PrintTo(ReaderKind kind, std::ostream* out) {
-  *out << (kind == ReaderKind::kPicc ? "ACR122U without SAM" : "ACR122 with SAM");
-}
+void PrintTo(ReaderKind kind, std::ostream* out);
 
 class PrivatePcscd {
  public:
@@ -28,6 +26,10 @@ class PrivatePcscd {
   // With `card`, that card image lies on every reader from the start.
   explicit PrivatePcscd(size_t readers = 1, ReaderKind kind = ReaderKind::kSam,
                         const std::filesystem::path& card = {});
+  // Readers of several kinds, reader i of kinds[i]. pcscd names them by kind: "SONY FeliCa
+  // RC-S300/P (0201504) 0i 00", "ACS ACR1252 Reader [ACR1252 Reader PICC] 0i 00",
+  // "Contactless Reader 0i 00" (a plain one).
+  explicit PrivatePcscd(std::vector<ReaderKind> kinds, const std::filesystem::path& card = {});
   ~PrivatePcscd();
   PrivatePcscd(const PrivatePcscd&) = delete;
   PrivatePcscd& operator=(const PrivatePcscd&) = delete;
@@ -57,12 +59,12 @@ class PrivatePcscd {
 
  private:
   bool Start();
-  const char* FriendlyName() const;
+  void Prepare(const std::filesystem::path& card);
   bool WaitReady() const;
 
   lorvane::testing::TempDir dir_;
   size_t readers_;
-  ReaderKind kind_;
+  std::vector<ReaderKind> kinds_;
   pid_t pid_ = -1;
 };
 
