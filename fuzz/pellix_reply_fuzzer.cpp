@@ -22,6 +22,7 @@ class ScriptedLink final : public lorvane::pellix::FeliCaLink {
  public:
   ScriptedLink(const uint8_t* data, size_t size) : data_(data), size_(size) {}
 
+  bool Serves(const std::string&) const override { return true; }
   int16_t Connect() override { return 0; }
   int16_t AttachCard() override { return 0; }
   int16_t Disconnect() override { return 0; }

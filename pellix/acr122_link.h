@@ -25,6 +25,9 @@ class Acr122Link : public FeliCaLink {
  public:
   explicit Acr122Link(PcscConnection& pcsc) : pcsc_(pcsc) {}
 
+  bool Serves(const std::string& readerName) const override {
+    return !IsOtherFeliCaReader(readerName);
+  }
   int16_t Connect() override;
   int16_t AttachCard() override;
   int16_t Disconnect() override { return pcsc_.Disconnect(); }

@@ -60,7 +60,8 @@ int16_t FeliCaDriver::ScanSteps() {
     pcsc_.SelectGroup(g);
     const std::string group = pcsc_.GetSCReaderGroupName(g);
     for (uint32_t r = 0; r < pcsc_.readerCount(); ++r) {
-      entries_.push_back({"\"" + group + "\"\"" + pcsc_.GetReaderName(r) + "\"", g, r});
+      const std::string reader = pcsc_.GetReaderName(r);
+      entries_.push_back({"\"" + group + "\"\"" + reader + "\"", g, r, reader});
     }
   }
   pcsc_.SelectGroup(0);
@@ -86,16 +87,19 @@ int16_t FeliCaDriver::Open(const char* name) {
 int16_t FeliCaDriver::OpenSteps(const char* name) {
   const std::string wanted = name != nullptr ? name : "";  // the entries are rebuilt below
   if (const int16_t status = ScanReaders(); status < 0) return status;
-  if (name != nullptr) {
-    for (size_t i = 0; i < entries_.size(); ++i) {
-      if (strcasecmp(entries_[i].name.c_str(), wanted.c_str()) != 0) continue;
-      if (i != currentEntry_) {
-        currentEntry_ = static_cast<uint16_t>(i);
-        pcsc_.SelectGroup(entries_[i].group);
-        pcsc_.SelectReader(entries_[i].reader);
-      }
-      break;
-    }
+  const auto named = [&](const ReaderEntry& e) {
+    return name != nullptr && strcasecmp(e.name.c_str(), wanted.c_str()) == 0;
+  };
+  // The entry named; else the first reader of this plug-in's family, else the first.
+  auto chosen = std::find_if(entries_.begin(), entries_.end(), named);
+  if (chosen == entries_.end()) {
+    chosen = std::find_if(entries_.begin(), entries_.end(),
+                          [&](const ReaderEntry& e) { return link_->Serves(e.readerName); });
+  }
+  if (chosen != entries_.end() && chosen != entries_.begin() + currentEntry_) {
+    currentEntry_ = static_cast<uint16_t>(chosen - entries_.begin());
+    pcsc_.SelectGroup(chosen->group);
+    pcsc_.SelectReader(chosen->reader);
   }
   if (const int16_t status = link_->Connect(); status < 0) return status;
   open_ = true;

@@ -29,6 +29,7 @@ struct ReaderEntry {
   std::string name;  // "group""reader", each in double quotes
   uint32_t group = 0;
   uint32_t reader = 0;
+  std::string readerName;  // as PC/SC lists it
 };
 
 struct CardEntry {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 
 #include "pellix/wire_format.h"
 
@@ -47,6 +48,9 @@ class FeliCaLink {
  public:
   virtual ~FeliCaLink() = default;
 
+  // Whether a reader of this name may be this link's: a driver opening no reader by name
+  // opens the first reader its link may serve.
+  virtual bool Serves(const std::string& readerName) const = 0;
   // Connects to the connection's current reader. A reader that needs a card to be reached
   // and has none waits for one (FELICA_OK; polls say "Card nothing." until one comes).
   virtual int16_t Connect() = 0;

@@ -13,10 +13,12 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "pellix/felica_link.h"
 #include "pellix/pcsc_connection.h"
+#include "pellix/reader_names.h"
 #include "plugins/pcscfelica/transparent_frames.h"
 
 namespace lorvane::pcscfelica {
@@ -39,6 +41,9 @@ class PcscFeliCaLink final : public pellix::FeliCaLink {
  public:
   explicit PcscFeliCaLink(PcscConnection& pcsc) : pcsc_(pcsc) {}
 
+  bool Serves(const std::string& readerName) const override {
+    return !pellix::IsAcr122Reader(readerName);
+  }
   int16_t Connect() override;
   int16_t AttachCard() override;
   int16_t Disconnect() override;

@@ -4,6 +4,7 @@
 // a reader is attached; through the card-image plug-in and the sample card when none is.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
@@ -58,8 +59,8 @@ TEST_P(ReadThroughPellix, ThroughPellixAndTheReaderItServes) {
   const auto exchanges = pcscd.TakeExchanges();
   EXPECT_FALSE(exchanges.empty());
   const std::string registry = program.Registry();
-  EXPECT_NE(registry.find("DLLInfo[2].name=pellix.so"), std::string::npos) << registry;
-  EXPECT_NE(registry.find("DLLInfo[2].IOFeliCaSettingBytes[1]=256"), std::string::npos) << registry;
+  EXPECT_NE(registry.find("DLLInfo[3].name=pellix.so"), std::string::npos) << registry;
+  EXPECT_NE(registry.find("DLLInfo[3].IOFeliCaSettingBytes[1]=256"), std::string::npos) << registry;
 
   // No card in the field: no definition reads it.
   pcscd.RemoveCard();
@@ -103,6 +104,86 @@ INSTANTIATE_TEST_SUITE_P(Readers, ReadThroughPellix,
                                                                            : "WithSam";
                          });
 
+// A card image with its own IDm, as a card on a reader.
+fs::path CardInReader(const ProgramFolder& program) {
+  std::string error;
+  auto card = cardimage::LoadCardImage(kBin / "samples/sample-transit.json", error);
+  EXPECT_TRUE(card) << error;
+  card->idm = {0x01, 0x2E, 0x4C, 0x66, 0x77, 0x88, 0x99, 0xAA};
+  for (auto& system : card->systems) system.idm = card->idm;
+  return program.dir().Write("in-reader.json", cardimage::SerializeCardImageJson(*card));
+}
+
+struct OtherReader {
+  vreader::ReaderKind kind;
+  const char* faults;
+};
+
+class ReadThroughPcscFeliCa : public ::testing::TestWithParam<OtherReader> {};
+
+// With only another make's reader attached, the read goes through the PC/SC FeliCa plug-in
+// with no setting changed, and gives the lines the card image gives.
+TEST_P(ReadThroughPcscFeliCa, TheOnlyReaderIsReadWithNoSettingChanged) {
+  ProgramFolder program;
+  const auto cardFile = CardInReader(program);
+  vreader::PrivatePcscd pcscd(1, GetParam().kind, cardFile);
+  ASSERT_TRUE(pcscd.running());
+  pcscd.SetFault(GetParam().faults);
+  const auto r = RunProgram(program.Lorvane(), {"--read", "--json", "--verbose"});
+  ASSERT_EQ(r.status, kExitRead) << r.err;
+  EXPECT_NE(r.err.find("reads go to pcscfelica.so"), std::string::npos) << r.err;
+  const auto viaReader = nlohmann::json::parse(r.out);
+  EXPECT_EQ(viaReader, ReadJson(program, {"--card", cardFile.string()}));
+  EXPECT_NE(program.Registry().find("DLLInfo[2].name=pcscfelica.so"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Readers, ReadThroughPcscFeliCa,
+    ::testing::Values(OtherReader{vreader::ReaderKind::kRcS300, ""},
+                      OtherReader{vreader::ReaderKind::kAcr1252, "transmit-refused"}),
+    [](const auto& reader) {
+      return reader.param.kind == vreader::ReaderKind::kRcS300 ? "Rcs300" : "Acr1252DirectTransmit";
+    });
+
+// Whether the reader was sent FeliCa commands (not only the probe's), in its framing.
+bool ReadFrom(const vreader::PrivatePcscd& pcscd, size_t reader, const std::string& framing) {
+  const auto lines = pcscd.TakeExchanges(reader);
+  return std::any_of(lines.begin(), lines.end(),
+                     [&](const std::string& line) { return line.find(framing) == 2; });
+}
+const char kPn532DataExchange[] = "FF 00 00 00 ";
+const char kTransparentExchange[] = "FF C2 00 01 ";
+
+// An ACR122 and an RC-S300: the probe takes the plug-in first in the registry; put the other
+// first and the read goes through its reader. Both give the same lines.
+TEST(ReadThroughPlugins, TwoReadersEachThroughItsOwnPlugIn) {
+  ProgramFolder program;
+  const auto cardFile = CardInReader(program);
+  vreader::PrivatePcscd pcscd({vreader::ReaderKind::kSam, vreader::ReaderKind::kRcS300}, cardFile);
+  ASSERT_TRUE(pcscd.running());
+  const auto first = ReadJson(program);
+  EXPECT_TRUE(ReadFrom(pcscd, 1, kTransparentExchange));
+  pcscd.TakeExchanges(0);
+
+  std::string text = program.Registry();
+  const auto swap = [&](const std::string& a, const std::string& b) {
+    const size_t at = text.find(a);
+    ASSERT_NE(at, std::string::npos) << text;
+    text.replace(at, a.size(), b);
+  };
+  swap("DLLInfo[2].name=pcscfelica.so", "DLLInfo[2].name=@");
+  swap("DLLInfo[3].name=pellix.so", "DLLInfo[3].name=pcscfelica.so");
+  swap("DLLInfo[2].name=@", "DLLInfo[2].name=pellix.so");
+  program.dir().Write("FeliCaDLL.INI", text);
+  const auto second = ReadJson(program);
+  EXPECT_FALSE(ReadFrom(pcscd, 1, kTransparentExchange));
+  const auto lines = pcscd.TakeExchanges(0);
+  EXPECT_GT(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) { return l.find(kPn532DataExchange) == 2; }),
+            5);
+  EXPECT_EQ(first, second);
+}
+
 TEST(ReadThroughPlugins, WithoutAReaderTheSampleCardIsRead) {
   ProgramFolder program;
   vreader::PrivatePcscd::UsePrivateSocket();  // no pcscd listens there: no reader
@@ -111,7 +192,7 @@ TEST(ReadThroughPlugins, WithoutAReaderTheSampleCardIsRead) {
   EXPECT_EQ(json["cards"][0]["info"][0], "IDm  : 0123 4567 89AB CDEF");
   EXPECT_EQ(json["cards"][0]["history"].size(), 14u);
   const std::string registry = program.Registry();
-  EXPECT_NE(registry.find("DLLNum=2"), std::string::npos) << registry;
+  EXPECT_NE(registry.find("DLLNum=3"), std::string::npos) << registry;
   EXPECT_NE(registry.find("DLLDirectory=" + program.dir().path().string() + "/"), std::string::npos)
       << registry;
 }
