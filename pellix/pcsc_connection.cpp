@@ -211,21 +211,25 @@ LONG PcscConnection::Send(std::span<const uint8_t> apdu, uint8_t* answer, size_t
                           size_t& received) {
   if (link_ == Link::kEscape) return Control(escapeCode_, apdu, answer, capacity, received);
   received = 0;
+  if (tap_ != nullptr) tap_->Sent(apdu);
   DWORD length = static_cast<DWORD>(capacity);
   const SCARD_IO_REQUEST* pci = protocol_ == SCARD_PROTOCOL_T1 ? SCARD_PCI_T1 : SCARD_PCI_T0;
   const LONG result = SCardTransmit(card_, pci, apdu.data(), static_cast<DWORD>(apdu.size()),
                                     nullptr, answer, &length);
   if (result == SCARD_S_SUCCESS) received = std::min<size_t>(length, capacity);
+  if (tap_ != nullptr) tap_->Received({answer, received}, result);
   return result;
 }
 
 LONG PcscConnection::Control(DWORD code, std::span<const uint8_t> input, uint8_t* answer,
                              size_t capacity, size_t& received) {
   received = 0;
+  if (tap_ != nullptr) tap_->Sent(input);
   DWORD length = 0;
   const LONG result = SCardControl(card_, code, input.data(), static_cast<DWORD>(input.size()),
                                    answer, static_cast<DWORD>(capacity), &length);
   if (result == SCARD_S_SUCCESS) received = std::min<size_t>(length, capacity);
+  if (tap_ != nullptr) tap_->Received({answer, received}, result);
   return result;
 }
 

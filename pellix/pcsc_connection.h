@@ -26,6 +26,16 @@ enum class Link : uint8_t {
   kAwaitingCard,  // a reader that needs a card to be reached, none on it: a poll connects
 };
 
+// Sees every APDU sent and every reply, for a reader check that shows them.
+class ExchangeTap {
+ public:
+  virtual void Sent(std::span<const uint8_t> apdu) = 0;
+  virtual void Received(std::span<const uint8_t> reply, LONG result) = 0;
+
+ protected:
+  ~ExchangeTap() = default;
+};
+
 class PcscConnection {
  public:
   PcscConnection();
@@ -65,6 +75,8 @@ class PcscConnection {
   // SCardControl with any control code on the open handle.
   LONG Control(DWORD code, std::span<const uint8_t> input, uint8_t* answer, size_t capacity,
                size_t& received);
+  // Every exchange from now on is shown to `tap` (null: to nobody); the tap outlives them.
+  void SetTap(ExchangeTap* tap) { tap_ = tap; }
   // The reader driver's escape control code announced in its feature list (tag 0x13), or 0
   // when it announces none (the driver does not allow escapes).
   DWORD AnnouncedEscapeCode();
@@ -123,6 +135,7 @@ class PcscConnection {
   uint32_t currentReader_ = 0;
   LONG lastResult_ = SCARD_S_SUCCESS;
   std::string statusText_ = Describe(Outcome::kSuccess).text;
+  ExchangeTap* tap_ = nullptr;
   bool groupsListed_ = false;
   bool readersListed_ = false;
 };

@@ -6,6 +6,7 @@
 
 #include "build_info.h"
 #include "cardimage/card_image.h"
+#include "pellix/reader_names.h"
 #include "platform/safe_format.h"
 #include "platform/text_codec.h"
 #include "plugin-api/felica_plugin.h"
@@ -168,8 +169,15 @@ int RunCheckReader(const CommandLine& command, ViewerApp& app) {
   MainDialogModel model(app, ui);
   model.StartHost();
   const readercheck::PellixView pellix = readercheck::AskPellix(model.host());
+  readercheck::OtherReadersView others;
+  others.pluginFound = readercheck::HasPlugin(model.host(), u"pcscfelica.so");
+  others.verbose = command.verbose;
+  for (const readercheck::SurveyedReader& reader : survey.readers) {
+    if (others.pluginFound && !pellix::IsAcr122Reader(reader.name))
+      others.probes.push_back(readercheck::ProbeFeliCaReader(reader.name));
+  }
   const readercheck::CheckReport report =
-      readercheck::CheckReaders(survey, pellix, readercheck::LoadedNfcDrivers());
+      readercheck::CheckReaders(survey, pellix, readercheck::LoadedNfcDrivers(), others);
   for (const std::string& line : report.lines) std::printf("%s\n", line.c_str());
   return report.usable ? kExitReaderUsable : kExitNoUsableReader;
 }

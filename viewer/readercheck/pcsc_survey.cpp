@@ -6,6 +6,9 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+
+#include "pellix/reader_names.h"
 
 namespace lorvane::readercheck {
 namespace {
@@ -50,18 +53,32 @@ void AskForEscape(SCARDCONTEXT context, SurveyedReader& reader) {
     reader.escapeProblem = result;
     return;
   }
-  // Tag, length, value: the control code of the feature.
+  // Tag, length, value: the control code of the feature, big-endian.
   bool escape = false;
   const size_t end = std::min<size_t>(length, features.size());
-  for (size_t at = 0; at + 2 <= end; at += 2 + features[at + 1])
-    escape = escape || features[at] == FEATURE_CCID_ESC_COMMAND;
+  for (size_t at = 0; at + 2 <= end; at += 2 + features[at + 1]) {
+    if (features[at] != FEATURE_CCID_ESC_COMMAND || features[at + 1] != 4 || at + 6 > end) continue;
+    escape = true;
+    reader.escapeCode = static_cast<DWORD>(features[at + 2]) << 24 |
+                        static_cast<DWORD>(features[at + 3]) << 16 |
+                        static_cast<DWORD>(features[at + 4]) << 8 | features[at + 5];
+  }
   reader.escapeAllowed = escape;
 }
 
 }  // namespace
 
 bool IsReaderWithoutSam(const std::string& name) {
-  return name.find("ACR122U") != std::string::npos || name.find("PICC") != std::string::npos;
+  return pellix::IsAcr122Reader(name) && !pellix::IsSamReader(name);
+}
+
+bool AcsDriverInstalled() {
+  std::error_code ec;
+  for (const char* folder : {"/usr/lib/pcsc/drivers", "/usr/local/lib/pcsc/drivers"}) {
+    if (std::filesystem::exists(std::filesystem::path(folder) / "ifd-acsccid.bundle", ec))
+      return true;
+  }
+  return false;
 }
 
 std::string PcscResultText(LONG result) {
@@ -100,8 +117,9 @@ PcscSurvey SurveyPcsc() {
   if (survey.service != SCARD_S_SUCCESS) return survey;
   survey.listing = ListReaders(context, survey.readers);
   for (SurveyedReader& reader : survey.readers) {
-    if (reader.withoutSam) AskForEscape(context, reader);
+    if (!pellix::IsSamReader(reader.name)) AskForEscape(context, reader);
   }
+  survey.acsDriver = AcsDriverInstalled();
   SCardReleaseContext(context);
   return survey;
 }

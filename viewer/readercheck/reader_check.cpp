@@ -3,7 +3,11 @@
 
 #include <strings.h>
 
+#include <algorithm>
+#include <cstdio>
+
 #include "cardimage/card_image.h"
+#include "pellix/reader_names.h"
 #include "platform/text_codec.h"
 #include "plugin-api/felica_plugin.h"
 
@@ -36,6 +40,26 @@ const char kAllowEscape[] =
     "/etc/libccid_Info.plist\n"
     "    sudo systemctl restart pcscd";
 
+const char kAllowOtherEscape[] =
+    "  The PC/SC FeliCa plug-in reads a card that lies on the reader without them. With them\n"
+    "  it also polls with no card on the reader, and reaches readers whose firmware takes\n"
+    "  FeliCa commands only as escape commands. To allow them, set ifdDriverOptions to 0x0001\n"
+    "  in /etc/libccid_Info.plist and restart the PC/SC service:\n"
+    "    sudo sed -i '/<key>ifdDriverOptions<\\/key>/{n;s/0x0000/0x0001/}' "
+    "/etc/libccid_Info.plist\n"
+    "    sudo systemctl restart pcscd";
+const char kAcsDriver[] =
+    "  ACS's own reader driver (libacsccid1) is installed: it serves ACS readers in place of\n"
+    "  libccid and allows their escape commands without a setting.";
+const char kNoFeliCaPath[] =
+    "  It answers neither the PC/SC transparent exchange (FF C2) nor a direct transmit\n"
+    "  (FF 00 00 00): Lorvane cannot read FeliCa cards through it. If it is a FeliCa reader,\n"
+    "  allow escape commands (below) and check again; run with --verbose and send the bytes\n"
+    "  shown in a bug report.";
+const char kPcscFeliCaMissing[] =
+    "PC/SC FeliCa plug-in: pcscfelica.so is not among the reader plug-ins in the plug-in "
+    "folder; readers other than the ACR122 cannot be used without it.";
+
 // The reader part of a Pellix entry "group""reader".
 std::string ReaderOfEntry(const std::string& entry) {
   const size_t split = entry.find("\"\"");
@@ -45,8 +69,15 @@ std::string ReaderOfEntry(const std::string& entry) {
 
 std::string KindOf(const SurveyedReader& reader) {
   if (reader.withoutSam) return "ACR122U, no SAM";
-  if (reader.name.find("ACR122") != std::string::npos) return "ACR122 with a SAM";
-  return "not an ACR122: Pellix may not understand it";
+  if (pellix::IsAcr122Reader(reader.name)) return "ACR122 with a SAM";
+  if (pellix::IsOtherFeliCaReader(reader.name))
+    return "FeliCa reader, served by the PC/SC FeliCa plug-in";
+  return "not an ACR122: the PC/SC FeliCa plug-in tries it";
+}
+
+bool AnyAcr122(const PcscSurvey& survey) {
+  return std::any_of(survey.readers.begin(), survey.readers.end(),
+                     [](const SurveyedReader& r) { return pellix::IsAcr122Reader(r.name); });
 }
 
 void AddReaders(const PcscSurvey& survey, std::vector<std::string>& lines) {
@@ -75,7 +106,12 @@ bool Opened(const PellixView& pellix) {
          (pellix.open == FELICA_OK || pellix.open == FELICA_ALREADY_OPEN);
 }
 
-void AddPellix(const PellixView& pellix, std::vector<std::string>& lines) {
+void AddPellix(const PcscSurvey& survey, const PellixView& pellix,
+               std::vector<std::string>& lines) {
+  if (!survey.readers.empty() && !AnyAcr122(survey)) {
+    lines.push_back("Pellix: no ACR122 is attached (Pellix serves only ACR122 readers).");
+    return;
+  }
   if (!Opened(pellix)) {
     lines.push_back("Pellix: " + PellixProblem(pellix));
     return;
@@ -107,8 +143,90 @@ void AddKernelDrivers(const std::vector<std::string>& drivers, std::vector<std::
   lines.push_back(kBlacklistKernelDrivers);
 }
 
-void AddEscape(const PcscSurvey& survey, std::vector<std::string>& lines) {
+std::string Hex32(DWORD code) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(code));
+  return text;
+}
+
+const FeliCaProbe* ProbeOf(const OtherReadersView& others, const std::string& reader) {
+  for (const FeliCaProbe& probe : others.probes) {
+    if (probe.reader == reader) return &probe;
+  }
+  return nullptr;
+}
+
+void AddOtherEscape(const SurveyedReader& reader, const FeliCaProbe* probe, bool acsDriver,
+                    std::vector<std::string>& lines) {
+  const std::string lead = "Escape commands (" + reader.name + "): ";
+  if (!reader.escapeAllowed) {
+    lines.push_back(lead + "could not be asked (" + PcscResultText(reader.escapeProblem) + ").");
+  } else if (*reader.escapeAllowed) {
+    lines.push_back(lead + "allowed (control code " + Hex32(reader.escapeCode) + ").");
+  } else {
+    const bool needed = probe != nullptr && (probe->connect < 0 || probe->awaitingCard);
+    lines.push_back(lead + (needed ? "needed here, but not allowed by the reader driver (libccid)."
+                                   : "not allowed by the reader driver (libccid)."));
+    lines.push_back(kAllowOtherEscape);
+  }
+  if (acsDriver && reader.name.find("ACS ") != std::string::npos) lines.push_back(kAcsDriver);
+}
+
+std::string CardLine(const FeliCaProbe& probe) {
+  if (probe.poll == FELICA_OK)
+    return "Card: a FeliCa card lies on " + probe.reader + " (IDm " + probe.idm + ").";
+  if (probe.poll == FELICA_NOTHING)
+    return "Card: none on " + probe.reader + ". Hold a FeliCa card on it to read it.";
+  return "Card: " + probe.reader + " failed while looking for one (status " +
+         std::to_string(probe.poll) + ": " + probe.status + ").";
+}
+
+void AddProbe(const FeliCaProbe& probe, bool verbose, std::vector<std::string>& lines) {
+  const std::string lead = "FeliCa on " + probe.reader + ": ";
+  if (probe.connect == FELICA_E_CONNECT && probe.carrier == "none" && !probe.awaitingCard &&
+      probe.status.find("FeliCa") != std::string::npos) {
+    lines.push_back(lead + "not carried.");
+    lines.push_back(kNoFeliCaPath);
+  } else if (probe.connect < 0) {
+    lines.push_back(lead + "the reader could not be reached (status " +
+                    std::to_string(probe.connect) + ": " + probe.status + ").");
+  } else if (probe.awaitingCard) {
+    lines.push_back(lead +
+                    "no card on the reader, so it cannot be asked yet; lay a card on "
+                    "it and check again.");
+  } else {
+    lines.push_back(lead + "through the " + probe.carrier + ".");
+    lines.push_back(CardLine(probe));
+  }
+  if (!verbose || probe.exchanges.empty()) return;
+  lines.push_back("  The first exchanges with " + probe.reader + " (for a bug report):");
+  for (const std::string& exchange : probe.exchanges) lines.push_back("    " + exchange);
+}
+
+void AddOtherReaders(const PcscSurvey& survey, const OtherReadersView& others,
+                     std::vector<std::string>& lines) {
+  const bool anyOther =
+      std::any_of(survey.readers.begin(), survey.readers.end(),
+                  [](const SurveyedReader& r) { return !pellix::IsAcr122Reader(r.name); });
+  if (anyOther && !others.pluginFound) {
+    lines.push_back(kPcscFeliCaMissing);
+    return;
+  }
+  for (const FeliCaProbe& probe : others.probes) AddProbe(probe, others.verbose, lines);
+}
+
+bool OtherReaderUsable(const OtherReadersView& others) {
+  return others.pluginFound && std::any_of(others.probes.begin(), others.probes.end(),
+                                           [](const FeliCaProbe& p) { return p.connect >= 0; });
+}
+
+void AddEscape(const PcscSurvey& survey, const OtherReadersView& others,
+               std::vector<std::string>& lines) {
   for (const SurveyedReader& reader : survey.readers) {
+    if (!pellix::IsAcr122Reader(reader.name)) {
+      AddOtherEscape(reader, ProbeOf(others, reader.name), survey.acsDriver, lines);
+      continue;
+    }
     if (!reader.withoutSam) continue;
     const std::string lead = "Polling without a card (" + reader.name + "): ";
     if (!reader.escapeAllowed) {
@@ -123,6 +241,13 @@ void AddEscape(const PcscSurvey& survey, std::vector<std::string>& lines) {
 }
 
 }  // namespace
+
+bool HasPlugin(pluginhost::FeliCaDLLHost& host, const std::u16string& fileName) {
+  for (uint16_t i = 0; i < host.GetCount(); ++i) {
+    if (host.GetName(i) == fileName) return true;
+  }
+  return false;
+}
 
 PellixView AskPellix(pluginhost::FeliCaDLLHost& host) {
   PellixView view;
@@ -162,7 +287,8 @@ PellixView AskPellix(pluginhost::FeliCaDLLHost& host) {
 }
 
 CheckReport CheckReaders(const PcscSurvey& survey, const PellixView& pellix,
-                         const std::vector<std::string>& kernelDrivers) {
+                         const std::vector<std::string>& kernelDrivers,
+                         const OtherReadersView& others) {
   CheckReport report;
   auto& lines = report.lines;
   if (survey.service != SCARD_S_SUCCESS) {
@@ -171,11 +297,13 @@ CheckReport CheckReaders(const PcscSurvey& survey, const PellixView& pellix,
   } else {
     lines.push_back("PC/SC service: answers.");
     AddReaders(survey, lines);
-    AddPellix(pellix, lines);
+    AddPellix(survey, pellix, lines);
+    AddOtherReaders(survey, others, lines);
   }
   AddKernelDrivers(kernelDrivers, lines);
-  AddEscape(survey, lines);
-  report.usable = survey.service == SCARD_S_SUCCESS && Opened(pellix);
+  AddEscape(survey, others, lines);
+  report.usable =
+      survey.service == SCARD_S_SUCCESS && (Opened(pellix) || OtherReaderUsable(others));
   lines.push_back(report.usable ? "Result: a usable reader was found."
                                 : "Result: no usable reader.");
   return report;

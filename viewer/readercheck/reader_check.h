@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: MIT
 // lorvane --check-reader: the reader set-up checked step by step, in plain words, with the
-// fix for what does not work: the PC/SC service, the readers it lists and the one Pellix
-// would use, a card on it, the kernel's NFC drivers, and for an ACR122U whether it can poll
-// without a card.
+// fix for what does not work: the PC/SC service, the readers it lists and the plug-in that
+// serves each, the one Pellix would use, how FeliCa commands reach each reader of another
+// make, a card on them, the kernel's NFC drivers, and whether the readers' escape commands
+// are allowed where they are needed.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "viewer/pluginhost/felica_dll_host.h"
+#include "viewer/readercheck/felica_probe.h"
 #include "viewer/readercheck/pcsc_survey.h"
 
 namespace lorvane::readercheck {
@@ -26,6 +28,16 @@ struct PellixView {
 
 // Asks Pellix, loaded by the started host, for its readers and polls once for a card.
 PellixView AskPellix(pluginhost::FeliCaDLLHost& host);
+// Whether the started host's registry holds the plug-in file named.
+bool HasPlugin(pluginhost::FeliCaDLLHost& host, const std::u16string& fileName);
+
+// What the PC/SC FeliCa plug-in's side showed: whether it is in the plug-in folder, and the
+// readers of other makes tried as it tries them.
+struct OtherReadersView {
+  bool pluginFound = true;
+  std::vector<FeliCaProbe> probes;
+  bool verbose = false;  // show the probes' exchanges in bytes
+};
 
 struct CheckReport {
   std::vector<std::string> lines;
@@ -33,6 +45,7 @@ struct CheckReport {
 };
 
 CheckReport CheckReaders(const PcscSurvey& survey, const PellixView& pellix,
-                         const std::vector<std::string>& kernelDrivers);
+                         const std::vector<std::string>& kernelDrivers,
+                         const OtherReadersView& others = {});
 
 }  // namespace lorvane::readercheck

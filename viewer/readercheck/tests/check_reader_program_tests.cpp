@@ -17,7 +17,9 @@ using vreader::ReaderKind;
 
 class CheckReaderProgram : public ::testing::Test {
  protected:
-  ProgramResult Check() {
+  ProgramResult Check(bool verbose = false) {
+    if (verbose)
+      return lorvane::testing::RunProgram(program_.Lorvane(), {"--check-reader", "--verbose"});
     return lorvane::testing::RunProgram(program_.Lorvane(), {"--check-reader"});
   }
   fs::path Card() const { return program_.dir().path() / "samples/sample-transit.json"; }
@@ -92,6 +94,57 @@ TEST_F(CheckReaderProgram, TheAcr122uWithAndWithoutEscapeCommands) {
   const ProgramResult card = Check();
   EXPECT_TRUE(Says(card, "Card: a FeliCa card lies on the reader (IDm 0123456789ABCDEF)."))
       << card.out;
+}
+
+TEST_F(CheckReaderProgram, AnRcS300WithoutACardThenWithOne) {
+  PrivatePcscd pcscd(1, ReaderKind::kRcS300);
+  ASSERT_TRUE(pcscd.running());
+  const std::string name = pcscd.ReaderName();
+  const ProgramResult empty = Check();
+  EXPECT_EQ(empty.status, 0) << empty.out << empty.err;
+  EXPECT_TRUE(Says(empty, "  " + name + " (FeliCa reader, served by the PC/SC FeliCa plug-in)"))
+      << empty.out;
+  EXPECT_TRUE(Says(empty, "Pellix: no ACR122 is attached")) << empty.out;
+  EXPECT_TRUE(Says(empty, "FeliCa on " + name + ": no card on the reader")) << empty.out;
+  EXPECT_TRUE(Says(empty, "Escape commands (" + name + "): needed here, but not allowed"))
+      << empty.out;
+  EXPECT_TRUE(Says(empty, "ifdDriverOptions")) << empty.out;
+
+  pcscd.SetCard(Card());
+  pcscd.WaitForCard(true);
+  const ProgramResult card = Check(true);
+  EXPECT_EQ(card.status, 0) << card.out << card.err;
+  EXPECT_TRUE(Says(card, "FeliCa on " + name + ": through the transparent exchange (transmit)."))
+      << card.out;
+  EXPECT_TRUE(Says(card, "Card: a FeliCa card lies on " + name + " (IDm 0123456789ABCDEF)."))
+      << card.out;
+  EXPECT_TRUE(Says(card, "The first exchanges with " + name)) << card.out;
+  EXPECT_TRUE(Says(card, "    > FF C2 00 00 02 81 00 00\n    < C0 03 00 90 00 90 00\n"))
+      << card.out;
+
+  pcscd.RemoveCard();
+  pcscd.WaitForCard(false);
+  pcscd.AllowEscape(true);
+  const ProgramResult escape = Check();
+  EXPECT_TRUE(
+      Says(escape, "FeliCa on " + name + ": through the transparent exchange (escape command)."))
+      << escape.out;
+  EXPECT_TRUE(Says(escape, "Card: none on " + name)) << escape.out;
+  EXPECT_TRUE(Says(escape, "Escape commands (" + name + "): allowed (control code 0x42000001)."))
+      << escape.out;
+  EXPECT_FALSE(Says(escape, "ifdDriverOptions")) << escape.out;
+}
+
+TEST_F(CheckReaderProgram, AReaderThatCarriesNoFeliCaIsNoUsableReader) {
+  PrivatePcscd pcscd(1, ReaderKind::kPlain, Card());
+  ASSERT_TRUE(pcscd.running());
+  const std::string name = pcscd.ReaderName();
+  const ProgramResult r = Check();
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_TRUE(Says(r, "  " + name + " (not an ACR122: the PC/SC FeliCa plug-in tries it)"))
+      << r.out;
+  EXPECT_TRUE(Says(r, "FeliCa on " + name + ": not carried.")) << r.out;
+  EXPECT_TRUE(Says(r, "Result: no usable reader.")) << r.out;
 }
 
 }  // namespace

@@ -113,5 +113,32 @@ TEST(ReaderCheck, KernelDriversThatHoldTheReader) {
   EXPECT_TRUE(Has(report, "/etc/modprobe.d/blacklist-nfc.conf"));
 }
 
+TEST(ReaderCheck, AnAcsReaderOfAnotherMakeIsNoAcr122U) {
+  const std::string acr1252 = "ACS ACR1252 Reader [ACR1252 Reader PICC] 00 00";
+  EXPECT_FALSE(IsReaderWithoutSam(acr1252));
+  PcscSurvey survey = OneReader(acr1252, false);
+  survey.acsDriver = true;
+  OtherReadersView others;
+  others.pluginFound = false;
+  const CheckReport missing = CheckReaders(survey, PellixView{}, {}, others);
+  EXPECT_TRUE(Has(missing, "(FeliCa reader, served by the PC/SC FeliCa plug-in)"));
+  EXPECT_TRUE(Has(missing, "pcscfelica.so is not among the reader plug-ins"));
+  EXPECT_TRUE(Has(missing, "Pellix: no ACR122 is attached"));
+  EXPECT_TRUE(Has(missing, "libacsccid1"));
+  EXPECT_FALSE(Has(missing, "ACR122U"));
+  EXPECT_FALSE(missing.usable);
+
+  others.pluginFound = true;
+  FeliCaProbe probe;
+  probe.reader = acr1252;
+  probe.carrier = "direct transmit";
+  probe.poll = FELICA_NOTHING;
+  others.probes = {probe};
+  const CheckReport found = CheckReaders(survey, PellixView{}, {}, others);
+  EXPECT_TRUE(Has(found, "FeliCa on " + acr1252 + ": through the direct transmit."));
+  EXPECT_TRUE(Has(found, "Escape commands (" + acr1252 + "): not allowed"));
+  EXPECT_TRUE(found.usable);
+}
+
 }  // namespace
 }  // namespace lorvane::readercheck
