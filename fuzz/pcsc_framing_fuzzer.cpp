@@ -1,20 +1,24 @@
 // SPDX-License-Identifier: MIT
-// Pellix over a smart card service that answers anything: the PC/SC calls are replaced by
-// ones that take their results from the input (reader group and reader lists as
-// multi-strings, connection results and protocols, the reader's answers with their 61 xx and
-// GET RESPONSE framing or in one reply, by transmit or by the escape command), and the driver
-// runs its whole round: scan, open, poll, services, reads and
-// writes. Nothing may be read or written outside the lists, the answers or the caller's
-// buffers.
+// The reader plug-ins' drivers over a smart card service that answers anything: the PC/SC
+// calls are replaced by ones that take their results from the input (reader group and reader
+// lists as multi-strings, connection results and protocols, feature lists, the reader's
+// answers: Pellix's with their 61 xx and GET RESPONSE framing or in one reply, the PC/SC
+// FeliCa plug-in's transparent exchanges and direct transmits, by transmit or by the escape
+// command), and the driver the first byte picks runs its whole round: scan, open, poll,
+// services, reads and writes. Nothing may be read or written outside the lists, the answers
+// or the caller's buffers.
 #include <PCSC/winscard.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "pellix/acs_reader.h"
+#include "plugins/pcscfelica/pcsc_felica_link.h"
 
 namespace {
 
@@ -54,9 +58,11 @@ LONG MultiString(LPSTR out, LPDWORD length) {
   const std::vector<uint8_t> text = g_script.Take(64);
   const size_t names = 1 + g_script.Next() % 3;
   std::vector<char> list;
-  if (g_script.Next() % 2 == 0) {  // a reader without a SAM
-    const char picc[] = "ACS ACR122U PICC Interface ";
-    list.insert(list.end(), picc, picc + sizeof picc - 1);
+  static const std::string kKnownNames[] = {"ACS ACR122U PICC Interface ",
+                                            "SONY FeliCa RC-S300/P (0201504) "};
+  if (const uint8_t pick = g_script.Next(); pick % 2 == 0) {  // a reader of a known kind
+    const std::string& name = kKnownNames[pick / 2 % 2];
+    list.insert(list.end(), name.begin(), name.end());
   }
   for (size_t i = 0; i < text.size(); ++i) {
     if (i > 0 && i % (text.size() / names + 1) == 0) list.push_back('\0');
@@ -122,7 +128,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const int quiet = setenv("XDG_RUNTIME_DIR", "/nonexistent", 1);
   (void)quiet;
   g_script = Script{data, size, 0};
-  lorvane::pellix::AcsReader reader;
+  std::unique_ptr<lorvane::pellix::FeliCaDriver> driver;
+  if (size > 0 && data[0] % 2 == 1) {
+    driver =
+        std::make_unique<lorvane::pellix::FeliCaDriver>([](lorvane::pellix::PcscConnection& pcsc) {
+          return std::unique_ptr<lorvane::pellix::FeliCaLink>(
+              std::make_unique<lorvane::pcscfelica::PcscFeliCaLink>(pcsc));
+        });
+  } else {
+    driver = std::make_unique<lorvane::pellix::AcsReader>();
+  }
+  lorvane::pellix::FeliCaDriver& reader = *driver;
   reader.Initialize();
   for (uint16_t i = 0; i < 4; ++i) reader.ReaderEntryName(i);
   reader.Open(nullptr);
