@@ -25,7 +25,7 @@ done
 grep -q pcscd <<<"$(field Recommends)" || fail "Recommends: $(field Recommends)"
 
 files=$(dpkg-deb -c "$deb" | awk '{print $6}')
-for file in ./usr/bin/lorvane ./usr/lib/lorvane/plugins/pellix.so \
+for file in ./usr/bin/lorvane ./usr/lib/lorvane/plugins/pellix.so ./usr/lib/lorvane/plugins/pcscfelica.so \
   ./usr/lib/lorvane/plugins/cardimage.so ./usr/lib/lorvane/plugins/dialogs/pellix-dialogs.so \
   ./usr/share/lorvane/Define/Language/English/Language.ini \
   ./usr/share/lorvane/samples/sample-transit.json \

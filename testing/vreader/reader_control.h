@@ -10,7 +10,15 @@
 //               long-length   "61 L" announces 40 bytes more than the answer holds
 //               extra-blocks  read answers carry one block more than asked for
 //               syscode-count Request System Code claims 255 codes
-//               short-reply   GET RESPONSE returns only the first 3 bytes
+//               short-reply   GET RESPONSE returns only the first 3 bytes (on readers of
+//                             other makes: the answer is cut short)
+//             and on readers of other makes (transparent_reader_model.h):
+//               transmit-refused    FF C2 only through the escape command, 6D 00 by transmit
+//               c0-failure          every transparent exchange fails (C0 02 6F 00)
+//               wrong-code          the card's answer carries another response code
+//               wrong-idm           the card's answer carries another IDm
+//               no-response-object  an exchange's answer holds no 97 object
+//               long-length         the 97 object claims 40 bytes more than it holds
 //   escape    present: the reader driver allows escape commands (the ACR122U polls through
 //             them without a card)
 //   exchanges.log  written by the reader: "> apdu" and "< answer" in hexadecimal, a line each

@@ -4,6 +4,7 @@
 // plug-ins each serving its own reader side by side.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -117,6 +118,25 @@ TEST_F(PcscFeliCaReaders, EachPlugInServesItsOwnReader) {
   EXPECT_EQ(pcscfelica->Open(Entry(0).c_str()), FELICA_E_CONNECT);
   EXPECT_EQ(pellix->Close(), FELICA_OK);
   EXPECT_EQ(pellix->Open(Entry(1).c_str()), FELICA_E_TRANSMIT);
+}
+
+TEST_F(PcscFeliCaReaders, AnswersThatDoNotFitAreRefusedWithAStatus) {
+  Start({ReaderKind::kRcS300});
+  auto p = Load(PCSCFELICA_PLUGIN);
+  ASSERT_EQ(p->REQC(0x0003), FELICA_OK);
+  for (const char* fault : {"wrong-code", "wrong-idm", "no-response-object", "long-length",
+                            "c0-failure", "short-reply"}) {
+    pcscd_->SetFault(fault);
+    uint8_t data[16];
+    std::memset(data, 0x77, sizeof data);
+    EXPECT_LT(p->Read(0x090F, 0, data), 0) << fault;
+    EXPECT_EQ(data[0], 0x77) << fault;
+    EXPECT_NE(p->REQC(0x0003), FELICA_OK) << fault;
+  }
+  pcscd_->SetFault("");
+  ASSERT_EQ(p->REQC(0x0003), FELICA_OK);
+  uint8_t data[16];
+  EXPECT_EQ(p->Read(0x090F, 0, data), FELICA_OK);
 }
 
 TEST_F(PcscFeliCaReaders, IdentifiesItself) {
