@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config python3
   clang libclang-rt-14-dev clang-format
   libgtest-dev nlohmann-json3-dev
-  libpcsclite-dev pcscd
+  libpcsclite-dev pcscd libsqlite3-dev
   qt6-base-dev qt6-svg-dev fonts-vlgothic
   xvfb xauth xdotool dbus-daemon at-spi2-core python3-pyatspi
   desktop-file-utils appstream dpkg-dev lintian

@@ -10,9 +10,11 @@
 #include "platform/safe_format.h"
 #include "platform/text_codec.h"
 #include "plugin-api/felica_plugin.h"
+#include "viewer/app/history_commands.h"
 #include "viewer/app/main_dialog_model.h"
 #include "viewer/app/read_output.h"
 #include "viewer/app/viewer_app.h"
+#include "viewer/archive/history_csv.h"
 #include "viewer/readercheck/kernel_nfc_drivers.h"
 #include "viewer/readercheck/reader_check.h"
 
@@ -51,6 +53,25 @@ bool ParseOne(const std::vector<std::string>& args, size_t& i, CommandLine& comm
     command.verbose = true;
   } else if (arg == "--check-reader") {
     command.checkReader = true;
+  } else if (arg == "--history") {
+    command.history = true;
+  } else if (arg == "--csv") {
+    command.csv = true;
+  } else if (arg == "--no-archive") {
+    command.noArchive = true;
+  } else if (arg == "--history-import") {
+    while (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0)
+      command.historyImport.push_back(args[++i]);
+    if (command.historyImport.empty()) {
+      error = "--history-import needs at least one card image file";
+      return false;
+    }
+  } else if (is("--history-forget")) {
+    return TakeValue(args, i, "--history-forget", command.historyForget, error);
+  } else if (is("--card-id")) {
+    return TakeValue(args, i, "--card-id", command.cardId, error);
+  } else if (is("--archive")) {
+    return TakeValue(args, i, "--archive", command.archive, error);
   } else if (is("--card")) {
     return TakeValue(args, i, "--card", command.card, error);
   } else if (is("--definitions")) {
@@ -66,6 +87,29 @@ bool ParseOne(const std::vector<std::string>& args, size_t& i, CommandLine& comm
     return false;
   }
   return true;
+}
+
+bool ValidHistoryOptions(const CommandLine& command, std::string& error) {
+  const int historyCommands = (command.history ? 1 : 0) + (command.historyImport.empty() ? 0 : 1) +
+                              (command.historyForget ? 1 : 0);
+  if (historyCommands > 1 ||
+      (historyCommands == 1 &&
+       (command.read || command.dump || command.checkReader || command.screenshot))) {
+    error = "--history, --history-import and --history-forget go with no other command";
+  } else if (command.csv && !command.read && !command.history) {
+    error = "--csv goes with --read or --history";
+  } else if (command.csv && command.json) {
+    error = "--csv and --json do not go together";
+  } else if (command.cardId && !command.history) {
+    error = "--card-id goes with --history";
+  } else if (command.cardId && !ParseCardId(*command.cardId)) {
+    error = "--card-id takes an IDm of 16 hexadecimal digits";
+  } else if (command.historyForget && !ParseCardId(*command.historyForget)) {
+    error = "--history-forget takes an IDm of 16 hexadecimal digits";
+  } else {
+    return true;
+  }
+  return false;
 }
 
 // The languages, with the stored or asked-for one selected. False (with the messages
@@ -137,6 +181,7 @@ int RunDump(const CommandLine& command, ViewerApp& app) {
   pluginhost::CommandLineUi ui(command.verbose);
   MainDialogModel model(app, ui);
   if (!ServeCard(model, command)) return kExitUsage;
+  if (!command.noArchive) model.SetArchiver(ArchiverFor(ArchiveFile(command, app)));
   if (!model.servesCardImage() && model.host().GetCurrentFunction() < 0) {
     std::fprintf(stderr, "lorvane: nothing was saved: %s\n", NoReaderAnswered(model).c_str());
     return kExitNotDumped;
@@ -204,6 +249,10 @@ std::string UsageText() {
          "       lorvane --dump FILE [--card FILE] [--verbose]\n"
          "       lorvane --screenshot FILE.png [--card FILE] [--language NAME]\n"
          "       lorvane --check-reader [--verbose]\n"
+         "       lorvane --history [--card-id IDM] [--json | --csv] [--language NAME]\n"
+         "              [--definitions DIR] [--archive FILE]\n"
+         "       lorvane --history-import FILE... [--archive FILE]\n"
+         "       lorvane --history-forget IDM [--archive FILE]\n"
          "       lorvane --help | --version\n"
          "\n"
          "  --read              read the card once without a window and print it\n"
@@ -217,7 +266,14 @@ std::string UsageText() {
          "  --verbose           with --read or --dump: say which plug-ins were found, why any\n"
          "                      failed to load, what the probe found and which reader was used\n"
          "  --check-reader      check the reader set-up, say what works and how to fix what\n"
-         "                      does not; exit 0 when a usable reader was found\n";
+         "                      does not; exit 0 when a usable reader was found\n"
+         "  --csv               print the history records as CSV (with --read or --history)\n"
+         "  --history           print every record of the history archive, per card\n"
+         "  --card-id IDM       with --history: only the card with this IDm\n"
+         "  --history-import FILE...  add card images to the history archive\n"
+         "  --history-forget IDM      remove a card from the history archive\n"
+         "  --archive FILE      use FILE as the history archive\n"
+         "  --no-archive        keep nothing of this read in the history archive\n";
 }
 
 std::string CardImageNote(const std::filesystem::path& image) {
@@ -231,10 +287,11 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
   for (size_t i = 0; i < args.size(); ++i) {
     if (!ParseOne(args, i, command, error)) return std::nullopt;
   }
-  if (!command.read && (command.definitions || command.json)) {
-    error = "--definitions and --json go with --read";
+  if (!command.read && !command.history && (command.definitions || command.json)) {
+    error = "--definitions and --json go with --read or --history";
     return std::nullopt;
   }
+  if (!ValidHistoryOptions(command, error)) return std::nullopt;
   if (command.read && command.screenshot) {
     error = "--screenshot does not go with --read";
     return std::nullopt;
@@ -266,6 +323,8 @@ int RunCommandLine(const CommandLine& command, const std::string& executable) {
   ViewerApp app(executable);
   if (command.dump) return RunDump(command, app);
   if (command.checkReader) return RunCheckReader(command, app);
+  if (!command.historyImport.empty()) return RunHistoryImport(command, app);
+  if (command.historyForget) return RunHistoryForget(command, app);
   if (!StartLanguages(app, command)) return kExitUsage;
   const std::filesystem::path folder = command.definitions
                                            ? std::filesystem::path(*command.definitions)
@@ -276,14 +335,19 @@ int RunCommandLine(const CommandLine& command, const std::string& executable) {
     return kExitUsage;
   }
   // Printed for people, lines are padded to line up in a terminal; JSON keeps the window's.
-  if (!command.json) platform::SetFormatWidthUnit(platform::WidthUnit::kTerminalColumns);
+  if (!command.json && !command.csv)
+    platform::SetFormatWidthUnit(platform::WidthUnit::kTerminalColumns);
+  if (command.history) return RunHistory(command, app, LoadCardDefinitions(folder));
   pluginhost::CommandLineUi ui(command.verbose);
   MainDialogModel model(app, ui);
   if (!ServeCard(model, command)) return kExitUsage;
+  if (!command.noArchive) model.SetArchiver(ArchiverFor(ArchiveFile(command, app)));
   model.LoadCardDefinitions(folder);
   model.ReadCards();
   const std::vector<CardView> views = model.Views();
-  const std::string out = command.json ? FormatReadJson(views) : FormatReadText(views);
+  const std::string out = command.csv    ? archive::HistoriesCsv(HistoriesOfRead(model.readList()))
+                          : command.json ? FormatReadJson(views)
+                                         : FormatReadText(views);
   std::fwrite(out.data(), 1, out.size(), stdout);
   if (model.shownImage()) std::fputs(CardImageNote(*model.shownImage()).c_str(), stderr);
   if (views.empty())

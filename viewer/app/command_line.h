@@ -32,8 +32,19 @@ struct CommandLine {
   std::optional<std::string> language;
   std::optional<std::string> screenshot;  // a PNG file: the window after one read
   std::optional<std::string> dump;        // a card image file: the card on the reader
+  // The history archive.
+  bool history = false;                      // print the archive's records
+  bool csv = false;                          // with --read or --history: CSV
+  bool noArchive = false;                    // keep no read in the archive
+  std::optional<std::string> archive;        // the archive file instead of the program's
+  std::optional<std::string> cardId;         // with --history: only this card
+  std::vector<std::string> historyImport;    // card images to add to the archive
+  std::optional<std::string> historyForget;  // the IDm of a card to remove
 
-  bool opensWindow() const { return !read && !dump && !checkReader && !help && !version; }
+  bool historyCommand() const { return history || !historyImport.empty() || historyForget; }
+  bool opensWindow() const {
+    return !read && !dump && !checkReader && !help && !version && !historyCommand();
+  }
 };
 
 // Parses the arguments (without the program name); on a usage error returns nullopt and

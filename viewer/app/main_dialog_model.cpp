@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "viewer/app/main_dialog_model.h"
 
+#include <chrono>
+
 #include "cardimage/card_image_reader.h"
 #include "platform/file_io.h"
 #include "platform/text_codec.h"
 #include "viewer/app/card_dump.h"
 #include "viewer/app/host_dump_reader.h"
+#include "viewer/archive/recording_reader.h"
 
 namespace lorvane::app {
 
@@ -72,9 +75,24 @@ size_t MainDialogModel::ReadCards() {
     if (ReadWith(reader) > 0) shownImage_ = servedImageFile_;
     return readCount();
   }
-  pluginhost::HostCardReader reader(*host_);
+  pluginhost::HostCardReader host(*host_);
+  archive::RecordingReader reader(host);
   if (ReadWith(reader) > 0) shownImage_ = ImageServedByHost();
+  if (reader.sawCard() && !ImageServedByHost()) Archive(reader.recorded());
   return readCount();
+}
+
+void MainDialogModel::Archive(archive::StoredRead read) {
+  if (!archiver_) return;
+  read.readAt = SecondsNow();
+  read.imported = false;
+  archiver_(read);
+}
+
+int64_t SecondsNow() {
+  return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
 }
 
 SaveOutcome MainDialogModel::SaveCardImage(
@@ -90,6 +108,7 @@ SaveOutcome MainDialogModel::SaveCardImage(
     if (!dump.image) return {SaveOutcome::kNoCard, dump.failure};
     image = std::move(*dump.image);
     image.scanned = ScanTimeNow();
+    if (!ImageServedByHost()) Archive(archive::FromCardImage(image, 0));
   }
   const std::string error = platform::SaveFile(file, cardimage::SerializeCardImageJson(image));
   if (!error.empty()) return {SaveOutcome::kFileError, file.string() + ": " + error};

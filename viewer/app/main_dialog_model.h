@@ -16,6 +16,7 @@
 #include "viewer/app/definition_discovery.h"
 #include "viewer/app/read_outcome.h"
 #include "viewer/app/viewer_app.h"
+#include "viewer/archive/stored_read.h"
 #include "viewer/pluginhost/felica_dll_host.h"
 
 namespace lorvane::app {
@@ -36,6 +37,11 @@ class MainDialogModel {
 
   // The host starts on the program folder: registry file, discovery, settings, probe.
   void StartHost();
+  // From now on every read of a card from a reader (not from a card image) goes to
+  // `archiver` as well: reads and dumps alike.
+  void SetArchiver(std::function<void(const archive::StoredRead&)> archiver) {
+    archiver_ = std::move(archiver);
+  }
   // From now on the read button reads this card image instead of the plug-ins.
   void ServeCardImage(cardimage::CardImage image, std::filesystem::path file);
 
@@ -50,6 +56,8 @@ class MainDialogModel {
   size_t ReadCardImage(cardimage::CardImage image, std::filesystem::path file);
 
   size_t readCount() const { return readList_.size(); }
+  // The definitions that read the card in the last read, in tab order.
+  const std::vector<carddef::CardDefinition*>& readList() const { return readList_; }
   std::u16string CardName(size_t tab) const { return readList_.at(tab)->GetCardName(); }
   // What tab `tab` shows; nullopt for a tab beyond the read list (or the eighth).
   std::optional<CardView> ViewAt(int tab) const;
@@ -78,6 +86,7 @@ class MainDialogModel {
 
  private:
   size_t ReadWith(carddef::CardReader& reader);
+  void Archive(archive::StoredRead read);
 
   ViewerApp& app_;
   std::unique_ptr<pluginhost::FeliCaDLLHost> host_;
@@ -87,7 +96,11 @@ class MainDialogModel {
   std::vector<carddef::CardDefinition*> readList_;
   std::optional<std::filesystem::path> shownImage_;
   ReadOutcome lastOutcome_;
+  std::function<void(const archive::StoredRead&)> archiver_;
 };
+
+// Now, in seconds since 1970 (UTC).
+int64_t SecondsNow();
 
 // The reader part of a reader entry "group""reader" whose group is the card-image group;
 // nullopt for any other entry.

@@ -44,11 +44,13 @@ ProgramPaths ProgramPaths::For(const std::filesystem::path& executable) {
   p.portable = std::filesystem::is_directory(p.folder / "Define", ec);
   if (p.portable) {
     p.dataFolder = p.pluginFolder = p.configFolder = p.folder;
+    p.historyFile = p.folder / kHistoryFileName;
   } else {
     p.dataFolder = (p.folder / LORVANE_BIN_TO_DATA).lexically_normal();
     p.pluginFolder = (p.folder / LORVANE_BIN_TO_PLUGINS).lexically_normal();
     p.configFolder = XdgFolder("XDG_CONFIG_HOME", ".config") / "lorvane";
     p.userLanguages = XdgFolder("XDG_DATA_HOME", ".local/share") / "lorvane/Define/Language";
+    p.historyFile = XdgFolder("XDG_DATA_HOME", ".local/share") / "lorvane" / kHistoryFileName;
   }
   p.settingsFile = p.configFolder / (executable.stem().string() + ".INI");
   return p;

@@ -15,6 +15,7 @@ namespace lorvane::app {
 
 inline constexpr char kLanguageInitializeError[] = "Language Initialize Error!";
 inline constexpr char16_t kErrorCaption[] = u"Error";
+inline constexpr char kHistoryFileName[] = "history.sqlite";
 
 class ViewerApp;
 
@@ -49,6 +50,8 @@ struct ProgramPaths {
   std::filesystem::path settingsFile;  // configFolder / baseName + ".INI"
   // $XDG_DATA_HOME/lorvane/Define/Language: when it exists, an installed program's languages.
   std::filesystem::path userLanguages;
+  // The history archive: history.sqlite beside the program, or in $XDG_DATA_HOME/lorvane.
+  std::filesystem::path historyFile;
 
   static ProgramPaths For(const std::filesystem::path& executable);
 };

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,28 @@ class CardDefinition {
   // Row n of the history Info (row 0 is its title line).
   virtual std::optional<std::u16string> GetHistoryLine(uint16_t n) const;
 
+  // The history, as structure: its columns (one per item of the line), and the records the
+  // last read decoded (newest first; the title line aside).
+  std::vector<ItemColumn> HistoryColumns() const;
+  const std::vector<DecodedRow>& HistoryRows() const;
+  // Where the history's records lie on a card: the service, its first block, the number of
+  // blocks read and the blocks per record. nullopt without a history.
+  struct HistorySource {
+    uint16_t systemCode = 0;
+    uint16_t serviceCode = 0;
+    uint16_t firstBlock = 0;
+    uint16_t blockCount = 0;
+    uint16_t blocksPerRecord = 0;
+  };
+  std::optional<HistorySource> historySource() const;
+  // How many of `records` (raw, newest first) lead the history before its first record
+  // without a date.
+  size_t ValidHistoryRecords(std::span<const uint8_t> records) const;
+  // Decodes a run of history records (raw, newest first, as many as `records` holds) as a
+  // card's history is decoded, without a limit on their number: each record's payment comes
+  // from the record after it, the last record's from none.
+  std::vector<DecodedRow> DecodeHistory(std::span<const uint8_t> records) const;
+
   int16_t ResetDefinition();
   // Decodes blockData into the IDm line and the Infos' lines.
   int16_t DecodeRecords();
@@ -72,6 +95,7 @@ class CardDefinition {
   struct RecordSlot;
   struct RecordState;
 
+  const InfoRecord* HistoryInfo() const;
   int16_t LoadDefinitionSteps(const std::optional<std::u16string>& fileName, int16_t index);
   std::u16string Read(const std::u16string& key, size_t maxChars) const;
   int32_t ReadInt(const std::u16string& key) const;
@@ -85,14 +109,22 @@ class CardDefinition {
   int32_t ReadBlocks(CardReader& reader);
 
   void DecodeIdmLine();
-  int16_t DecodeInfo(InfoRecord& info);
-  int16_t DecodeRecord(InfoRecord& info, size_t j, RecordSlot& current, const RecordSlot& previous);
-  int16_t NamedItemTexts(InfoRecord& info, RecordSlot& slot, RecordState& state);
-  void FieldItemTexts(InfoRecord& info, RecordSlot& slot, const RecordState& state);
+  int16_t DecodeInfo(InfoRecord& info) const;
+  // Decodes `records` records of `info` from `data` into its rows and decoded records.
+  int16_t DecodeSequence(InfoRecord& info, std::span<const uint8_t> data, size_t records) const;
+  int16_t DecodeRecord(InfoRecord& info, std::span<const uint8_t> data, size_t j,
+                       RecordSlot& current, const RecordSlot& previous) const;
+  static std::span<const uint8_t> RecordAt(const InfoRecord& info, std::span<const uint8_t> data,
+                                           size_t j);
+  // Whether the fields holding the record's date (after extraction) are all non-zero.
+  static bool DatesPresent(const InfoRecord& info);
+  int16_t NamedItemTexts(InfoRecord& info, RecordSlot& slot, RecordState& state) const;
+  void FieldItemTexts(InfoRecord& info, RecordSlot& slot, const RecordState& state) const;
   std::u16string FieldText(const FieldSpec& field, const RecordState& state) const;
-  int16_t Emit(InfoRecord& info, RecordSlot& previous, const RecordSlot* following);
+  int16_t Emit(InfoRecord& info, RecordSlot& previous, const RecordSlot* following) const;
+  static DecodedRow RowOf(const InfoRecord& info, const RecordSlot& slot);
   int16_t StoreLine(InfoRecord& info, std::u16string_view format,
-                    const std::vector<platform::FormatArg>& args, bool keepEmpty);
+                    const std::vector<platform::FormatArg>& args, bool keepEmpty) const;
   uint8_t PaymentMode(const InfoRecord& info) const;
   const std::vector<ReplaceEntry>* TableOf(const FieldSpec& field) const;
 

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,29 @@ struct ItemDescriptor {
   int32_t offset = 0;
 };
 
+// One item of a decoded record as it goes into the line, with the number behind it when it
+// is an amount (a balance or a payment).
+struct DecodedItem {
+  std::u16string text;
+  std::optional<int64_t> amount;
+};
+
+// One decoded record: its items in line order, the line the format makes of them, and the
+// record's raw bytes.
+struct DecodedRow {
+  std::vector<DecodedItem> items;
+  std::u16string line;
+  std::vector<uint8_t> raw;
+};
+
+// What an item of a history line is: its title and the role it plays (a FieldFunction, or
+// kNoFunction for a plain field).
+struct ItemColumn {
+  std::u16string title;
+  uint8_t role = kNoFunction;
+  bool IsAmount() const { return role == kMR || role == kMP; }
+};
+
 struct InfoRecord {
   uint16_t blockSetNo = 0;
   uint16_t blockPerRecord = 0;
@@ -91,6 +115,7 @@ struct InfoRecord {
   std::array<FieldSpec, kMaxFields> fields;
   std::vector<std::u16string> rows;
   uint16_t rowsFilled = 0;
+  std::vector<DecodedRow> decoded;  // the records behind the rows (a history's title aside)
 };
 
 struct ReplaceEntry {

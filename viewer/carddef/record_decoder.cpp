@@ -40,6 +40,8 @@ size_t MpPosition(const InfoRecord& info) {
 
 struct CardDefinition::RecordSlot {
   std::array<std::u16string, kMaxItems> texts;
+  std::array<std::optional<int64_t>, kMaxItems> amounts;
+  std::span<const uint8_t> raw;
   int32_t balance = 0;
   uint16_t mode = 0;
   bool valid = true;
@@ -69,14 +71,20 @@ void CardDefinition::DecodeIdmLine() {
   idmText_ = Cut(u"IDm" + blanks + groups, kIdmLineChars);
 }
 
-int16_t CardDefinition::DecodeInfo(InfoRecord& info) {
+int16_t CardDefinition::DecodeInfo(InfoRecord& info) const {
   info.rows.clear();
+  info.decoded.clear();
   info.rowsFilled = 0;
   if (info.blockSetNo == 0 || info.blockSetNo > serviceEntryCount_) return 0;  // empty Info
   const size_t blockCount = services_[info.blockSetNo - 1u].blockCount;
   // A block set that the definition does not read has no data to decode.
   if (info.dataOffset + blockCount * kBlockSize > blockData_.size()) return 0;
   const size_t records = info.blockPerRecord == 0 ? 1 : blockCount / info.blockPerRecord;
+  return DecodeSequence(info, std::span(blockData_).subspan(info.dataOffset), records);
+}
+
+int16_t CardDefinition::DecodeSequence(InfoRecord& info, std::span<const uint8_t> data,
+                                       size_t records) const {
   const size_t rowCount = records + (info.history ? 1 : 0);
   if (rowCount == 0) return 0;
   info.rows.assign(rowCount, std::u16string());
@@ -99,7 +107,7 @@ int16_t CardDefinition::DecodeInfo(InfoRecord& info) {
   RecordSlot* current = &slots[0];
   for (size_t j = 0; j <= records; ++j) {
     if (j < records) {
-      if (const int16_t status = DecodeRecord(info, j, *current, *previous); status != 0)
+      if (const int16_t status = DecodeRecord(info, data, j, *current, *previous); status != 0)
         return status;
     }
     if (previous != current) {
@@ -112,19 +120,15 @@ int16_t CardDefinition::DecodeInfo(InfoRecord& info) {
   return 0;
 }
 
-int16_t CardDefinition::DecodeRecord(InfoRecord& info, size_t j, RecordSlot& current,
-                                     const RecordSlot& previous) {
+int16_t CardDefinition::DecodeRecord(InfoRecord& info, std::span<const uint8_t> data, size_t j,
+                                     RecordSlot& current, const RecordSlot& previous) const {
   RecordState state;
-  const size_t start = info.dataOffset + kBlockSize * info.blockPerRecord * j;
-  const std::span<const uint8_t> record =
-      start < blockData_.size() ? std::span(blockData_).subspan(start) : std::span<const uint8_t>();
+  const std::span<const uint8_t> record = RecordAt(info, data, j);
+  current.raw = record.first(std::min(record.size(), kBlockSize * info.blockPerRecord));
+  current.amounts.fill(std::nullopt);
   for (size_t f = 0; f < info.fieldCount; ++f) ExtractField(record, info.fields[f]);
 
-  bool valid = !(info.history && !previous.valid);
-  for (int function = kDY; valid && function <= kDD; ++function) {
-    const uint16_t field = info.functionField[function];
-    if (field != 0 && info.fields[field - 1u].Value() == 0) valid = false;
-  }
+  const bool valid = !(info.history && !previous.valid) && DatesPresent(info);
   current.valid = valid;
   if (!valid) return 0;
   if (const int16_t status = NamedItemTexts(info, current, state); status != 0) return status;
@@ -132,7 +136,22 @@ int16_t CardDefinition::DecodeRecord(InfoRecord& info, size_t j, RecordSlot& cur
   return 0;
 }
 
-int16_t CardDefinition::NamedItemTexts(InfoRecord& info, RecordSlot& slot, RecordState& state) {
+std::span<const uint8_t> CardDefinition::RecordAt(const InfoRecord& info,
+                                                  std::span<const uint8_t> data, size_t j) {
+  const size_t start = kBlockSize * info.blockPerRecord * j;
+  return start < data.size() ? data.subspan(start) : std::span<const uint8_t>();
+}
+
+bool CardDefinition::DatesPresent(const InfoRecord& info) {
+  for (int function = kDY; function <= kDD; ++function) {
+    const uint16_t field = info.functionField[function];
+    if (field != 0 && info.fields[field - 1u].Value() == 0) return false;
+  }
+  return true;
+}
+
+int16_t CardDefinition::NamedItemTexts(InfoRecord& info, RecordSlot& slot,
+                                       RecordState& state) const {
   auto fieldValue = [&](int function, bool withOffset) -> uint32_t {
     const uint16_t f = info.functionField[function];
     if (f == 0) return 0;
@@ -188,13 +207,17 @@ int16_t CardDefinition::NamedItemTexts(InfoRecord& info, RecordSlot& slot, Recor
   return 0;
 }
 
-void CardDefinition::FieldItemTexts(InfoRecord& info, RecordSlot& slot, const RecordState& state) {
+void CardDefinition::FieldItemTexts(InfoRecord& info, RecordSlot& slot,
+                                    const RecordState& state) const {
   for (size_t k = 0; k < kMaxItems && info.items[k] != 0; ++k) {
     const int16_t code = info.items[k];
     if (code < 0) continue;
     slot.texts[k].clear();
-    if (code <= info.fieldCount)
-      slot.texts[k] = Cut(FieldText(info.fields[code - 1u], state), kItemChars);
+    if (code > info.fieldCount) continue;
+    const FieldSpec& field = info.fields[code - 1u];
+    slot.texts[k] = Cut(FieldText(field, state), kItemChars);
+    if (field.valid && (field.function == kMR || field.function == kMP))
+      slot.amounts[k] = static_cast<int64_t>(field.Value()) + field.offset;
   }
 }
 
@@ -242,7 +265,8 @@ uint8_t CardDefinition::PaymentMode(const InfoRecord& info) const {
   return 0;
 }
 
-int16_t CardDefinition::Emit(InfoRecord& info, RecordSlot& previous, const RecordSlot* following) {
+int16_t CardDefinition::Emit(InfoRecord& info, RecordSlot& previous,
+                             const RecordSlot* following) const {
   if (!previous.valid) return 0;
   const size_t mp = MpPosition(info);
   const ItemDescriptor& descriptor = info.itemDescriptors[kMP];
@@ -258,21 +282,112 @@ int16_t CardDefinition::Emit(InfoRecord& info, RecordSlot& previous, const Recor
                                                     : next - prev;
       text = FormatNumber(descriptor.format, static_cast<int32_t>(payment));
       InsertThousandsSeparators(text, kSeparatorCapacity);
+      previous.amounts[mp - 1] = static_cast<int32_t>(payment);
     }
     previous.texts[mp - 1] = Cut(std::move(text), kItemChars);
   }
   const std::vector<platform::FormatArg> args(previous.texts.begin(), previous.texts.end());
-  return StoreLine(info, info.lineFormat, args, false);
+  const uint16_t filled = info.rowsFilled;
+  if (const int16_t status = StoreLine(info, info.lineFormat, args, false); status != 0)
+    return status;
+  if (info.rowsFilled != filled) info.decoded.push_back(RowOf(info, previous));
+  return 0;
+}
+
+DecodedRow CardDefinition::RowOf(const InfoRecord& info, const RecordSlot& slot) {
+  DecodedRow row;
+  for (size_t k = 0; k < kMaxItems && info.items[k] != 0; ++k)
+    row.items.push_back({slot.texts[k], slot.amounts[k]});
+  row.line = info.rows[info.rowsFilled - 1u];
+  row.raw.assign(slot.raw.begin(), slot.raw.end());
+  return row;
 }
 
 int16_t CardDefinition::StoreLine(InfoRecord& info, std::u16string_view format,
-                                  const std::vector<platform::FormatArg>& args, bool keepEmpty) {
+                                  const std::vector<platform::FormatArg>& args,
+                                  bool keepEmpty) const {
   std::u16string line = platform::SafeFormat(format, args);
   if (line.size() > kMaxLineChars) return kOutOfMemory;
   if (line.empty() && !keepEmpty) return 0;
   if (info.rowsFilled >= info.rows.size()) return 0;
   info.rows[info.rowsFilled++] = std::move(line);
   return 0;
+}
+
+const InfoRecord* CardDefinition::HistoryInfo() const {
+  if (!loaded_ || historyInfo_ == 0 || historyInfo_ > infos_.size()) return nullptr;
+  const InfoRecord& info = infos_[historyInfo_ - 1u];
+  return info.history ? &info : nullptr;
+}
+
+std::vector<ItemColumn> CardDefinition::HistoryColumns() const {
+  std::vector<ItemColumn> columns;
+  const InfoRecord* info = HistoryInfo();
+  if (info == nullptr) return columns;
+  for (size_t k = 0; k < kMaxItems && info->items[k] != 0; ++k) {
+    const int16_t code = info->items[k];
+    ItemColumn column;
+    if (code > 0 && code <= info->fieldCount) {
+      column.title = info->fields[code - 1u].title;
+      column.role = info->fields[code - 1u].function;
+    } else if (code < 0 && -code < kFunctionCount) {
+      column.title = info->itemDescriptors[-code].title;
+      column.role = static_cast<uint8_t>(-code);
+    }
+    columns.push_back(std::move(column));
+  }
+  return columns;
+}
+
+const std::vector<DecodedRow>& CardDefinition::HistoryRows() const {
+  static const std::vector<DecodedRow> kNone;
+  const InfoRecord* info = HistoryInfo();
+  return info != nullptr ? info->decoded : kNone;
+}
+
+std::optional<CardDefinition::HistorySource> CardDefinition::historySource() const {
+  const InfoRecord* info = HistoryInfo();
+  if (info == nullptr || info->blockSetNo == 0 || info->blockSetNo > serviceEntryCount_ ||
+      info->blockPerRecord == 0)
+    return std::nullopt;
+  const size_t entry = info->blockSetNo - 1u;
+  const ServiceEntry& service = services_[entry];
+  // The service entries follow the systems in order, each system owning its count of them.
+  size_t end = 0;
+  uint16_t systemCode = 0;
+  for (size_t s = 0; s < kMaxSystems && systems_[s].systemCode != 0; ++s) {
+    end += systems_[s].serviceCount;
+    if (entry < end) {
+      systemCode = systems_[s].systemCode;
+      break;
+    }
+  }
+  return HistorySource{systemCode, service.serviceCode, service.firstBlock, service.blockCount,
+                       info->blockPerRecord};
+}
+
+size_t CardDefinition::ValidHistoryRecords(std::span<const uint8_t> records) const {
+  const InfoRecord* history = HistoryInfo();
+  if (history == nullptr || history->blockPerRecord == 0) return 0;
+  InfoRecord info = *history;
+  const size_t bytes = kBlockSize * info.blockPerRecord;
+  size_t valid = 0;
+  for (; (valid + 1) * bytes <= records.size(); ++valid) {
+    const auto record = RecordAt(info, records, valid);
+    for (size_t f = 0; f < info.fieldCount; ++f) ExtractField(record, info.fields[f]);
+    if (!DatesPresent(info)) break;
+  }
+  return valid;
+}
+
+std::vector<DecodedRow> CardDefinition::DecodeHistory(std::span<const uint8_t> records) const {
+  const InfoRecord* history = HistoryInfo();
+  if (history == nullptr || history->blockPerRecord == 0) return {};
+  InfoRecord info = *history;
+  info.decoded.clear();
+  info.rowsFilled = 0;
+  DecodeSequence(info, records, records.size() / (kBlockSize * info.blockPerRecord));
+  return std::move(info.decoded);
 }
 
 }  // namespace lorvane::carddef

@@ -15,6 +15,7 @@
 
 #include "platform/qt/dialog_template.h"
 #include "platform/text_codec.h"
+#include "viewer/app/history_commands.h"
 #include "viewer/app/popup_menu.h"
 #include "viewer/ui/about_dialog.h"
 #include "viewer/ui/artwork.h"
@@ -117,6 +118,8 @@ void MainDialog::CreateControls() {
 
 void MainDialog::Initialise(Setup setup) {
   setWindowIcon(ProgramIcon());
+  archiveFile_ = setup.archive;
+  if (archiveFile_) model_->SetArchiver(app::ArchiverFor(*archiveFile_));
   if (setup.cardImage) {
     model_->ServeCardImage(std::move(*setup.cardImage), std::move(setup.cardImageFile));
   } else if (setup.startHost) {

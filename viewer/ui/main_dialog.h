@@ -33,6 +33,8 @@ class MainDialog final : public QDialog, private app::LayoutSurface {
     // Serve this card image as the card on the reader.
     std::optional<cardimage::CardImage> cardImage;
     std::filesystem::path cardImageFile;
+    // The history archive every read from a reader goes to; none: reads are not kept.
+    std::optional<std::filesystem::path> archive;
   };
 
   MainDialog(app::ViewerApp& app, pluginhost::HostUi& hostUi, Setup setup,
@@ -100,6 +102,7 @@ class MainDialog final : public QDialog, private app::LayoutSurface {
   app::LanguageTable& languages() { return model_->app().languages(); }
 
   std::unique_ptr<app::MainDialogModel> model_;
+  std::optional<std::filesystem::path> archiveFile_;
   pluginhost::HostUi& hostUi_;
   app::DialogLayout layout_;
   TabControl* tabs_ = nullptr;

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "platform/text_codec.h"
+#include "viewer/app/history_commands.h"
 #include "viewer/app/viewer_app.h"
 #include "viewer/ui/artwork.h"
 #include "viewer/ui/definition_error_box.h"
@@ -102,6 +103,7 @@ int RunWindowProgram(int argc, char** argv, const app::CommandLine& command,
   MainDialog::Setup setup;
   if (!LoadCardOption(command, setup)) return app::kExitUsage;
   app::ViewerApp app(executable);
+  if (!command.noArchive) setup.archive = lorvane::app::ArchiveFile(command, app);
   if (command.screenshot) return TakeScreenshot(app, command, std::move(setup));
   const DefinitionErrorBox definitionErrors;
   const FileProblemBox fileProblems;

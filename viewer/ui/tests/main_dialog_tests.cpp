@@ -118,8 +118,10 @@ TEST_F(GuiTest, EightTabsAtMostAndSwitchingTabsSwitchesTheViews) {
   }
   AddLanguage(files);
   auto app = StartApp("Test");
-  auto dialog =
-      OpenDialog(*app, {.startHost = false, .cardImage = SampleImage(), .cardImageFile = kSample});
+  auto dialog = OpenDialog(*app, {.startHost = false,
+                                  .cardImage = SampleImage(),
+                                  .cardImageFile = kSample,
+                                  .archive = std::nullopt});
   dialog->ReadCards();
   EXPECT_EQ(Tabs(*dialog), (std::vector<std::string>{"Card 1", "Card 2", "Card 3", "Card 4",
                                                      "Card 5", "Card 6", "Card 7", "Card 8"}));
@@ -148,8 +150,10 @@ TEST_F(GuiTest, AHundredHistoryLinesAtMost) {
   for (int i = 0; i < 150; ++i) long_history.blocks.push_back({static_cast<uint8_t>(i)});
   image.systems.front().services = {long_history};
   auto app = StartApp("Test");
-  auto dialog =
-      OpenDialog(*app, {.startHost = false, .cardImage = image, .cardImageFile = "long.json"});
+  auto dialog = OpenDialog(*app, {.startHost = false,
+                                  .cardImage = image,
+                                  .cardImageFile = "long.json",
+                                  .archive = std::nullopt});
   dialog->ReadCards();
   const auto lines = History(*dialog);
   ASSERT_EQ(lines.size(), 100u);
@@ -312,8 +316,10 @@ void AnswerSaveDialog(const fs::path& file, std::string* title) {
 
 TEST_F(GuiTest, SavesTheCardShownAsACardImage) {
   auto app = StartApp();
-  auto dialog =
-      OpenDialog(*app, {.startHost = false, .cardImage = SampleImage(), .cardImageFile = kSample});
+  auto dialog = OpenDialog(*app, {.startHost = false,
+                                  .cardImage = SampleImage(),
+                                  .cardImageFile = kSample,
+                                  .archive = std::nullopt});
   const fs::path saved = Folder() / "saved";  // the dialog adds .json
   std::string title;
   AnswerSaveDialog(saved, &title);
