@@ -35,6 +35,7 @@ uint16_t LanguageTable::LoadTexts() {
   for (size_t i = 0; i < strings_.size(); ++i)
     strings_[i] = read(u"String", Numbered(u"STRING", i + 1));
   cardImage_ = read(u"Message", std::u16string(kCardImageKey));
+  archive_ = LoadArchiveTexts(file);
   return 0;
 }
 

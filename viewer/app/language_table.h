@@ -6,6 +6,7 @@
 
 #include <array>
 
+#include "viewer/app/archive_texts.h"
 #include "viewer/app/language_list.h"
 
 namespace lorvane::app {
@@ -30,6 +31,8 @@ class LanguageTable final : public LanguageList {
   const std::u16string& CardImageText() const { return cardImage_; }
   // The message that a card image could not be saved ("Message", "CardImageNotSaved").
   const std::u16string& CardImageNotSavedText() const { return cardImageNotSaved_; }
+  // The history archive window's texts.
+  const ArchiveTexts& archiveTexts() const { return archive_; }
 
  private:
   std::array<std::u16string, 6> strings_;
@@ -37,6 +40,7 @@ class LanguageTable final : public LanguageList {
   std::array<std::u16string, 7> menu_;
   std::u16string cardImage_;
   std::u16string cardImageNotSaved_;
+  ArchiveTexts archive_;
 };
 
 }  // namespace lorvane::app

@@ -14,6 +14,7 @@ PopupMenu BuildPopupMenu(const LanguageTable& languages) {
   menu.settings.items = {{languages.MenuText(LanguageTable::kDllInfo), kPluginSettingsCommand},
                          {languages.MenuText(LanguageTable::kDllPath), kPluginFolderCommand}};
   menu.saveCardImage = {languages.MenuText(LanguageTable::kSaveCardImage), kSaveCardImageCommand};
+  menu.historyArchive = {languages.archiveTexts().menu, kHistoryArchiveCommand};
   menu.about = {kAboutMenuText, kAboutCommand};
   return menu;
 }

@@ -16,6 +16,7 @@ inline constexpr int kLanguageCommandLast = kLanguageCommandFirst + LanguageTabl
 inline constexpr int kPluginSettingsCommand = 2224;
 inline constexpr int kPluginFolderCommand = 2225;
 inline constexpr int kSaveCardImageCommand = 2226;
+inline constexpr int kHistoryArchiveCommand = 2227;
 // The About command, as the system menu numbers it.
 inline constexpr int kAboutCommand = 16;
 inline constexpr char16_t kAboutMenuText[] = u"Lorvane のﾊﾞｰｼﾞｮﾝ情報(&A)...";
@@ -32,10 +33,11 @@ struct Submenu {
 };
 
 struct PopupMenu {
-  Submenu languages;       // one item per language, the selected one checked
-  Submenu settings;        // "DLLInfo" and "DLLPath"
-  MenuItem saveCardImage;  // after the submenus
-  MenuItem about;          // after a separator, at the end
+  Submenu languages;        // one item per language, the selected one checked
+  Submenu settings;         // "DLLInfo" and "DLLPath"
+  MenuItem saveCardImage;   // after the submenus
+  MenuItem historyArchive;  // after it
+  MenuItem about;           // after a separator, at the end
 };
 
 PopupMenu BuildPopupMenu(const LanguageTable& languages);

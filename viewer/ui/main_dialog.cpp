@@ -18,6 +18,7 @@
 #include "viewer/app/history_commands.h"
 #include "viewer/app/popup_menu.h"
 #include "viewer/ui/about_dialog.h"
+#include "viewer/ui/archive_dialog.h"
 #include "viewer/ui/artwork.h"
 #include "viewer/ui/plugin_settings_dialog.h"
 #include "viewer/ui/qt_host_ui.h"
@@ -284,6 +285,9 @@ std::unique_ptr<QMenu> MainDialog::CreatePopupMenu() {
   fill(model.languages);
   fill(model.settings);
   menu->addAction(Text(model.saveCardImage.text))->setData(model.saveCardImage.command);
+  QAction* archive = menu->addAction(Text(model.historyArchive.text));
+  archive->setData(model.historyArchive.command);
+  archive->setEnabled(archiveFile_.has_value());
   menu->addSeparator();
   menu->addAction(Text(model.about.text))->setData(model.about.command);
   return menu;
@@ -305,6 +309,8 @@ void MainDialog::CarryOut(int command) {
     model_->host().ChangeFolder(std::nullopt);
   } else if (command == app::kSaveCardImageCommand) {
     SaveCardImage();
+  } else if (command == app::kHistoryArchiveCommand) {
+    ShowArchive();
   } else if (command == app::kAboutCommand) {
     ShowAbout();
   }
@@ -324,6 +330,15 @@ void MainDialog::SaveCardImage() {
   QMessageBox::warning(this, QString(title).remove(QStringLiteral("...")),
                        Text(languages().CardImageNotSavedText()) + QStringLiteral("\n\n") +
                            QString::fromStdString(saved.reason));
+}
+
+void MainDialog::ShowArchive() {
+  if (!archiveFile_) return;
+  ArchiveDialog archive(*archiveFile_, languages().GetCurrentFolder(), languages().archiveTexts(),
+                        this);
+  if (!archive.Reload())
+    QMessageBox::warning(this, Text(languages().archiveTexts().caption), archive.problem());
+  archive.exec();
 }
 
 void MainDialog::ShowAbout() {

@@ -55,6 +55,7 @@ class MainDialog final : public QDialog, private app::LayoutSurface {
   // choice.
   void ShowPopupMenu(const QPoint& at);
   void CarryOut(int command);
+  void ShowArchive();
   void ShowAbout();
   // Asks for a file and saves the card there as a card image.
   void SaveCardImage();

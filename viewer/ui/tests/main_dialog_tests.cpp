@@ -219,7 +219,8 @@ TEST_F(GuiTest, ThePopupMenuItsCommandsAndTheLanguages) {
   auto dialog = OpenDialog(*app);
   const auto menu = dialog->CreatePopupMenu();
   const QList<QAction*> top = menu->actions();
-  ASSERT_EQ(top.size(), 5);  // Language, plug-ins, saving the card, separator, About
+  // Language, plug-ins, saving the card, the history archive, separator, About.
+  ASSERT_EQ(top.size(), 6);
   EXPECT_EQ(top[0]->text().toStdString(), "Language");
   const QList<QAction*> languages = top[0]->menu()->actions();
   ASSERT_EQ(languages.size(), 2);
@@ -237,9 +238,11 @@ TEST_F(GuiTest, ThePopupMenuItsCommandsAndTheLanguages) {
   EXPECT_EQ(settings[1]->data().toInt(), 2225);
   EXPECT_EQ(top[2]->text().toStdString(), "Save card image...");
   EXPECT_EQ(top[2]->data().toInt(), app::kSaveCardImageCommand);
-  EXPECT_TRUE(top[3]->isSeparator());
-  EXPECT_EQ(top[4]->text().toStdString(), "Lorvane のﾊﾞｰｼﾞｮﾝ情報(&A)...");
-  EXPECT_EQ(top[4]->data().toInt(), 16);
+  EXPECT_EQ(top[3]->text().toStdString(), "History archive...");
+  EXPECT_EQ(top[3]->data().toInt(), app::kHistoryArchiveCommand);
+  EXPECT_TRUE(top[4]->isSeparator());
+  EXPECT_EQ(top[5]->text().toStdString(), "Lorvane のﾊﾞｰｼﾞｮﾝ情報(&A)...");
+  EXPECT_EQ(top[5]->data().toInt(), 16);
 
   dialog->readButton()->click();
   dialog->CarryOut(2024);  // the language already selected: the card stays shown
