@@ -31,23 +31,13 @@ std::vector<RawRecord> RecordsOf(const CardDefinition& definition,
   return records;
 }
 
-std::optional<CardHistory> HistoryOf(HistoryArchive& archive, CardDefinition& definition,
-                                     const CardSummary& card, cardimage::CardImageReader& latest,
-                                     std::string& error) {
-  const auto source = definition.historySource();
-  if (!source || definition.ReadCard(latest) != 0) return std::nullopt;
-  const auto reads = archive.ServiceReads(card.idm, source->systemCode, source->serviceCode, error);
-  if (!reads) return std::nullopt;
-  CardHistory history;
-  history.idm = card.idm;
-  history.name = definition.GetCardName();
-  history.idmLine = definition.GetInfoLine(0).value_or(u"");
-  history.title = definition.GetHistoryLine(0).value_or(u"");
-  history.columns = definition.HistoryColumns();
-  history.rows = MergedHistory(definition, *reads);
-  history.firstAt = card.firstAt;
-  history.lastAt = card.lastAt;
-  return history;
+// The definition, having read the card's latest read (for its IDm and title lines).
+bool ReadLatest(HistoryArchive& archive, CardDefinition& definition, const Id8& idm,
+                std::string& error) {
+  const auto latest = archive.LatestRead(idm, error);
+  if (!latest) return false;
+  cardimage::CardImageReader reader(ToCardImage(*latest));
+  return definition.historySource() && definition.ReadCard(reader) == 0;
 }
 
 }  // namespace
@@ -71,22 +61,57 @@ std::vector<carddef::DecodedRow> MergedHistory(const CardDefinition& definition,
   return rows;
 }
 
+std::optional<std::vector<CardKind>> ListCardKinds(HistoryArchive& archive,
+                                                   const std::vector<CardDefinition*>& definitions,
+                                                   const std::optional<Id8>& only,
+                                                   std::string& error) {
+  const auto cards = archive.Cards(error);
+  if (!cards) return std::nullopt;
+  std::vector<CardKind> kinds;
+  for (const CardSummary& card : *cards) {
+    if (only && *only != card.idm) continue;
+    for (CardDefinition* definition : definitions) {
+      if (ReadLatest(archive, *definition, card.idm, error))
+        kinds.push_back({card, definition, definition->GetCardName()});
+      if (!error.empty()) return std::nullopt;
+    }
+  }
+  return kinds;
+}
+
+std::optional<CardHistory> LoadCardHistory(HistoryArchive& archive, const CardKind& kind,
+                                           std::string& error) {
+  CardDefinition& definition = *kind.definition;
+  if (!ReadLatest(archive, definition, kind.card.idm, error)) {
+    if (error.empty()) error = "the card's latest read no longer decodes";
+    return std::nullopt;
+  }
+  const auto source = definition.historySource();
+  const auto reads =
+      archive.ServiceReads(kind.card.idm, source->systemCode, source->serviceCode, error);
+  if (!reads) return std::nullopt;
+  CardHistory history;
+  history.idm = kind.card.idm;
+  history.name = kind.name;
+  history.idmLine = definition.GetInfoLine(0).value_or(u"");
+  history.title = definition.GetHistoryLine(0).value_or(u"");
+  history.columns = definition.HistoryColumns();
+  history.rows = MergedHistory(definition, *reads);
+  history.firstAt = kind.card.firstAt;
+  history.lastAt = kind.card.lastAt;
+  return history;
+}
+
 std::optional<std::vector<CardHistory>> LoadCardHistories(
     HistoryArchive& archive, const std::vector<CardDefinition*>& definitions,
     const std::optional<Id8>& only, std::string& error) {
-  const auto cards = archive.Cards(error);
-  if (!cards) return std::nullopt;
+  const auto kinds = ListCardKinds(archive, definitions, only, error);
+  if (!kinds) return std::nullopt;
   std::vector<CardHistory> histories;
-  for (const CardSummary& card : *cards) {
-    if (only && *only != card.idm) continue;
-    const auto latest = archive.LatestRead(card.idm, error);
-    if (!latest) return std::nullopt;
-    cardimage::CardImageReader reader(ToCardImage(*latest));
-    for (CardDefinition* definition : definitions) {
-      auto history = HistoryOf(archive, *definition, card, reader, error);
-      if (!error.empty()) return std::nullopt;
-      if (history) histories.push_back(std::move(*history));
-    }
+  for (const CardKind& kind : *kinds) {
+    auto history = LoadCardHistory(archive, kind, error);
+    if (!history) return std::nullopt;
+    histories.push_back(std::move(*history));
   }
   return histories;
 }

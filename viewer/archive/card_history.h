@@ -23,9 +23,26 @@ struct CardHistory {
   int64_t lastAt = 0;
 };
 
+// A card and one kind it is of: a definition that reads the card's latest read and has a
+// history.
+struct CardKind {
+  CardSummary card;
+  carddef::CardDefinition* definition = nullptr;
+  std::u16string name;
+};
+
 // Every card of the archive, or only `only`, the most recently read first; per card, one
 // entry per definition (in the order given) that reads the card's latest read and has a
-// history. nullopt with `error` when the archive fails.
+// history. Cheap: no history is merged. nullopt with `error` when the archive fails.
+std::optional<std::vector<CardKind>> ListCardKinds(
+    HistoryArchive& archive, const std::vector<carddef::CardDefinition*>& definitions,
+    const std::optional<Id8>& only, std::string& error);
+
+// The whole history of one card kind.
+std::optional<CardHistory> LoadCardHistory(HistoryArchive& archive, const CardKind& kind,
+                                           std::string& error);
+
+// ListCardKinds, each loaded.
 std::optional<std::vector<CardHistory>> LoadCardHistories(
     HistoryArchive& archive, const std::vector<carddef::CardDefinition*>& definitions,
     const std::optional<Id8>& only, std::string& error);

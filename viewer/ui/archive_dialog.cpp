@@ -121,33 +121,54 @@ void ArchiveDialog::BuildWidgets() {
           [this] { QApplication::clipboard()->setText(SelectionText()); });
 }
 
+QString ArchiveDialog::Failure(const std::string& reason) const {
+  return Text(texts_.failed)
+      .arg(QString::fromStdString(archiveFile_.string()), QString::fromStdString(reason));
+}
+
 bool ArchiveDialog::Reload() {
   problem_.clear();
+  kinds_.clear();
   histories_.clear();
   std::string error;
-  auto archive = archive::HistoryArchive::OpenForReading(archiveFile_, error);
-  if (archive != nullptr) {
+  archive_ = archive::HistoryArchive::OpenForReading(archiveFile_, error);
+  if (archive_ != nullptr) {
     std::vector<carddef::CardDefinition*> definitions;
     for (const auto& definition : definitions_) definitions.push_back(definition.get());
-    auto loaded = archive::LoadCardHistories(*archive, definitions, std::nullopt, error);
-    if (loaded) histories_ = std::move(*loaded);
+    auto kinds = archive::ListCardKinds(*archive_, definitions, std::nullopt, error);
+    if (kinds) kinds_ = std::move(*kinds);
   }
-  if (!error.empty())
-    problem_ =
-        Text(texts_.failed)
-            .arg(QString::fromStdString(archiveFile_.string()), QString::fromStdString(error));
+  histories_.resize(kinds_.size());
+  if (!error.empty()) problem_ = Failure(error);
   const QSignalBlocker block(cards_);
   cards_->clear();
-  for (const auto& history : histories_)
-    cards_->addItem(Text(history.name) + QStringLiteral("  ") + SpacedIdm(history.idm));
-  ShowCard(histories_.empty() ? -1 : 0);
-  if (histories_.empty()) summary_->setText(problem_.isEmpty() ? Text(texts_.empty) : problem_);
+  for (const auto& kind : kinds_)
+    cards_->addItem(Text(kind.name) + QStringLiteral("  ") + SpacedIdm(kind.card.idm));
+  ShowCard(kinds_.empty() ? -1 : 0);
+  if (kinds_.empty()) summary_->setText(problem_.isEmpty() ? Text(texts_.empty) : problem_);
   return problem_.isEmpty();
 }
 
+const archive::CardHistory* ArchiveDialog::HistoryAt(int index) {
+  if (index < 0 || static_cast<size_t>(index) >= kinds_.size() || archive_ == nullptr)
+    return nullptr;
+  auto& history = histories_[static_cast<size_t>(index)];
+  if (!history) {
+    std::string error;
+    history = archive::LoadCardHistory(*archive_, kinds_[static_cast<size_t>(index)], error);
+    if (!history) {
+      problem_ = Failure(error);
+      summary_->setText(problem_);
+      return nullptr;
+    }
+  }
+  return &*history;
+}
+
 void ArchiveDialog::ShowCard(int index) {
-  const bool valid = index >= 0 && static_cast<size_t>(index) < histories_.size();
-  model_->SetHistory(valid ? histories_[static_cast<size_t>(index)] : archive::CardHistory{});
+  const archive::CardHistory* history = HistoryAt(index);
+  const bool valid = history != nullptr;
+  model_->SetHistory(valid ? *history : archive::CardHistory{});
   export_->setEnabled(valid);
   forget_->setEnabled(valid);
   QDate first, last;
@@ -224,15 +245,14 @@ void ArchiveDialog::ExportCsv() {
 
 bool ArchiveDialog::ForgetShownCard() {
   const int index = cards_->currentIndex();
-  if (index < 0 || static_cast<size_t>(index) >= histories_.size()) return false;
+  if (index < 0 || static_cast<size_t>(index) >= kinds_.size()) return false;
+  const archive::Id8 idm = kinds_[static_cast<size_t>(index)].card.idm;
+  archive_.reset();
   std::string error;
   bool found = false;
   auto archive = archive::HistoryArchive::OpenForWriting(archiveFile_, error);
-  if (archive == nullptr ||
-      !archive->Forget(histories_[static_cast<size_t>(index)].idm, found, error)) {
-    problem_ =
-        Text(texts_.failed)
-            .arg(QString::fromStdString(archiveFile_.string()), QString::fromStdString(error));
+  if (archive == nullptr || !archive->Forget(idm, found, error)) {
+    problem_ = Failure(error);
     return false;
   }
   return Reload();
@@ -242,7 +262,7 @@ void ArchiveDialog::ConfirmForget() {
   const int index = cards_->currentIndex();
   if (index < 0) return;
   const QString question =
-      Text(texts_.forgetQuestion).arg(SpacedIdm(histories_[static_cast<size_t>(index)].idm));
+      Text(texts_.forgetQuestion).arg(SpacedIdm(kinds_[static_cast<size_t>(index)].card.idm));
   if (QMessageBox::question(this, Text(texts_.caption), question) != QMessageBox::Yes) return;
   if (!ForgetShownCard()) QMessageBox::warning(this, Text(texts_.caption), problem_);
 }

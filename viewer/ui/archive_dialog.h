@@ -7,6 +7,8 @@
 
 #include <QDialog>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "viewer/app/archive_texts.h"
@@ -52,6 +54,8 @@ class ArchiveDialog final : public QDialog {
  private:
   void BuildWidgets();
   void ShowCard(int index);
+  const archive::CardHistory* HistoryAt(int index);
+  QString Failure(const std::string& reason) const;
   void ApplyRange();
   void UpdateStatus();
   std::vector<size_t> SelectedRows() const;
@@ -63,7 +67,10 @@ class ArchiveDialog final : public QDialog {
   std::filesystem::path archiveFile_;
   app::CardDefinitions definitions_;
   app::ArchiveTexts texts_;
-  std::vector<archive::CardHistory> histories_;
+  // The cards and their kinds; each history is loaded when it is first shown.
+  std::unique_ptr<archive::HistoryArchive> archive_;
+  std::vector<archive::CardKind> kinds_;
+  std::vector<std::optional<archive::CardHistory>> histories_;
   QString problem_;
   QComboBox* cards_ = nullptr;
   QLabel* summary_ = nullptr;
