@@ -16,6 +16,7 @@ struct Spec {
   std::optional<size_t> precision;
   bool starred = false;  // a '*' width or precision: not supported, the conversion is dropped
   char16_t conversion = 0;
+  WidthUnit unit = WidthUnit::kCodeUnits;  // what the width counts
 };
 
 size_t ReadNumber(std::u16string_view f, size_t& i) {
@@ -72,11 +73,8 @@ std::u16string Digits(uint32_t value, uint32_t base, bool upper) {
   return out;
 }
 
-WidthUnit g_widthUnit = WidthUnit::kCodeUnits;
-
 std::u16string Pad(std::u16string body, const Spec& s, size_t prefixLen, bool zeroAllowed) {
-  const size_t width =
-      g_widthUnit == WidthUnit::kTerminalColumns ? TerminalColumns(body) : body.size();
+  const size_t width = s.unit == WidthUnit::kTerminalColumns ? TerminalColumns(body) : body.size();
   if (width >= s.width) return body;
   const size_t fill = s.width - width;
   if (s.left) return body + std::u16string(fill, u' ');
@@ -134,9 +132,8 @@ std::u16string Convert(const Spec& s, std::span<const FormatArg> args, size_t& n
 
 }  // namespace
 
-void SetFormatWidthUnit(WidthUnit unit) { g_widthUnit = unit; }
-
-std::u16string SafeFormat(std::u16string_view format, std::span<const FormatArg> args) {
+std::u16string SafeFormat(std::u16string_view format, std::span<const FormatArg> args,
+                          WidthUnit unit) {
   std::u16string out;
   size_t next = 0;
   size_t i = 0;
@@ -151,8 +148,9 @@ std::u16string SafeFormat(std::u16string_view format, std::span<const FormatArg>
       ++i;
       continue;
     }
-    const auto spec = ParseSpec(format, i);
+    auto spec = ParseSpec(format, i);
     if (!spec) break;
+    spec->unit = unit;
     out += Convert(*spec, args, next);
   }
   return out;

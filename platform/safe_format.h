@@ -28,13 +28,13 @@ class FormatArg {
   std::u16string text_;
 };
 
-// Flags "-+ #0", width and precision are honoured; h, l and ll are accepted and ignored.
-std::u16string SafeFormat(std::u16string_view format, std::span<const FormatArg> args);
-
 // What a field width counts: UTF-16 code units (as the window and the JSON output show
 // lines), or the columns a terminal gives the text (a wide Japanese character takes two), for
-// text printed to a terminal. Process-wide; code units unless set.
+// text printed to a terminal.
 enum class WidthUnit { kCodeUnits, kTerminalColumns };
-void SetFormatWidthUnit(WidthUnit unit);
+
+// Flags "-+ #0", width and precision are honoured; h, l and ll are accepted and ignored.
+std::u16string SafeFormat(std::u16string_view format, std::span<const FormatArg> args,
+                          WidthUnit unit = WidthUnit::kCodeUnits);
 
 }  // namespace lorvane::platform

@@ -58,10 +58,9 @@ TEST(SafeFormat, WidthsCountTerminalColumnsWhenAskedTo) {
   EXPECT_EQ(TerminalColumns(u"\U0002000B"), 2u);  // beyond the first plane, as a pair
   const std::vector<FormatArg> args = {u"改札機", 42};
   EXPECT_EQ(SafeFormat(u"[%-8s|%5d]", args), u"[改札機     |   42]");
-  SetFormatWidthUnit(WidthUnit::kTerminalColumns);
-  EXPECT_EQ(SafeFormat(u"[%-8s|%5d]", args), u"[改札機  |   42]");
-  EXPECT_EQ(SafeFormat(u"[%.2s]", args), u"[改札]");  // precision still counts characters
-  SetFormatWidthUnit(WidthUnit::kCodeUnits);
+  EXPECT_EQ(SafeFormat(u"[%-8s|%5d]", args, WidthUnit::kTerminalColumns), u"[改札機  |   42]");
+  // Precision still counts characters.
+  EXPECT_EQ(SafeFormat(u"[%.2s]", args, WidthUnit::kTerminalColumns), u"[改札]");
 }
 
 }  // namespace

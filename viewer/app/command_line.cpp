@@ -335,14 +335,15 @@ int RunCommandLine(const CommandLine& command, const std::string& executable) {
     return kExitUsage;
   }
   // Printed for people, lines are padded to line up in a terminal; JSON keeps the window's.
-  if (!command.json && !command.csv)
-    platform::SetFormatWidthUnit(platform::WidthUnit::kTerminalColumns);
-  if (command.history) return RunHistory(command, app, LoadCardDefinitions(folder));
+  const platform::WidthUnit unit = command.json || command.csv
+                                       ? platform::WidthUnit::kCodeUnits
+                                       : platform::WidthUnit::kTerminalColumns;
+  if (command.history) return RunHistory(command, app, LoadCardDefinitions(folder, unit));
   pluginhost::CommandLineUi ui(command.verbose);
   MainDialogModel model(app, ui);
   if (!ServeCard(model, command)) return kExitUsage;
   if (!command.noArchive) model.SetArchiver(ArchiverFor(ArchiveFile(command, app)));
-  model.LoadCardDefinitions(folder);
+  model.LoadCardDefinitions(folder, unit);
   model.ReadCards();
   const std::vector<CardView> views = model.Views();
   const std::string out = command.csv    ? archive::HistoriesCsv(HistoriesOfRead(model.readList()))

@@ -32,7 +32,7 @@ bool NameLoaded(const CardDefinitions& loaded, const std::u16string& name) {
 }  // namespace
 
 // A failure (out of memory, say) ends the search with the definitions loaded so far.
-CardDefinitions LoadCardDefinitions(const std::filesystem::path& folder) {
+CardDefinitions LoadCardDefinitions(const std::filesystem::path& folder, platform::WidthUnit unit) {
   CardDefinitions definitions;
   try {
     LoadCardDefineSections(folder, definitions);
@@ -44,6 +44,7 @@ CardDefinitions LoadCardDefinitions(const std::filesystem::path& folder) {
     }
   } catch (...) {
   }
+  for (const auto& definition : definitions) definition->SetLineWidthUnit(unit);
   return definitions;
 }
 

@@ -17,6 +17,8 @@ using CardDefinitions = std::vector<std::unique_ptr<carddef::CardDefinition>>;
 
 // Every definition found, in load order, including those whose load failed (they never
 // read a card).
-CardDefinitions LoadCardDefinitions(const std::filesystem::path& folder);
+// `unit`: what the widths of their line formats count.
+CardDefinitions LoadCardDefinitions(const std::filesystem::path& folder,
+                                    platform::WidthUnit unit = platform::WidthUnit::kCodeUnits);
 
 }  // namespace lorvane::app

@@ -47,9 +47,10 @@ void MainDialogModel::ClearCardDefinitions() {
   definitions_.clear();
 }
 
-void MainDialogModel::LoadCardDefinitions(const std::filesystem::path& folder) {
+void MainDialogModel::LoadCardDefinitions(const std::filesystem::path& folder,
+                                          platform::WidthUnit unit) {
   ClearCardDefinitions();
-  definitions_ = app::LoadCardDefinitions(folder);
+  definitions_ = app::LoadCardDefinitions(folder, unit);
 }
 
 size_t MainDialogModel::ReadWith(carddef::CardReader& reader) {

@@ -47,8 +47,10 @@ class MainDialogModel {
 
   // Destroys the loaded definitions, emptying the read list.
   void ClearCardDefinitions();
-  // Loads the definitions of `folder` (after ClearCardDefinitions).
-  void LoadCardDefinitions(const std::filesystem::path& folder);
+  // Loads the definitions of `folder` (after ClearCardDefinitions); `unit` is what the widths
+  // of their line formats count.
+  void LoadCardDefinitions(const std::filesystem::path& folder,
+                           platform::WidthUnit unit = platform::WidthUnit::kCodeUnits);
 
   // One press of the read button; the number of definitions that read the card.
   size_t ReadCards();

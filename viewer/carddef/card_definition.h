@@ -72,6 +72,9 @@ class CardDefinition {
   // from the record after it, the last record's from none.
   std::vector<DecodedRow> DecodeHistory(std::span<const uint8_t> records) const;
 
+  // What the widths of the line formats count (code units unless set).
+  void SetLineWidthUnit(platform::WidthUnit unit) { lineWidthUnit_ = unit; }
+
   int16_t ResetDefinition();
   // Decodes blockData into the IDm line and the Infos' lines.
   int16_t DecodeRecords();
@@ -146,6 +149,7 @@ class CardDefinition {
   ListTokenizer tokenizer_;
   const platform::ProfileReader* reader_ = nullptr;  // the file, while a load runs
   std::vector<std::vector<ReplaceEntry>> replaceTables_;
+  platform::WidthUnit lineWidthUnit_ = platform::WidthUnit::kCodeUnits;
 };
 
 // Reads only "CardName" of the section chosen by `index`, at most `maxChars` characters.

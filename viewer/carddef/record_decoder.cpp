@@ -306,7 +306,7 @@ DecodedRow CardDefinition::RowOf(const InfoRecord& info, const RecordSlot& slot)
 int16_t CardDefinition::StoreLine(InfoRecord& info, std::u16string_view format,
                                   const std::vector<platform::FormatArg>& args,
                                   bool keepEmpty) const {
-  std::u16string line = platform::SafeFormat(format, args);
+  std::u16string line = platform::SafeFormat(format, args, lineWidthUnit_);
   if (line.size() > kMaxLineChars) return kOutOfMemory;
   if (line.empty() && !keepEmpty) return 0;
   if (info.rowsFilled >= info.rows.size()) return 0;
