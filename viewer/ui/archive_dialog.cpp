@@ -88,6 +88,8 @@ void ArchiveDialog::BuildWidgets() {
   table_ = new QTableView(this);
   table_->setModel(filter_);
   table_->setSortingEnabled(true);
+  // The card's own order (newest first) until a column is chosen.
+  table_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
