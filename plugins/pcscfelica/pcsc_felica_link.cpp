@@ -137,8 +137,8 @@ bool PcscFeliCaLink::AnswersDirectPolls() {
   carrier_ = Carrier::kDirectTransmit;
   Delivery delivery = Deliver(wire::PollingPacket(kAnySystem, kAnySystem), FELICA_E_TRANSMIT);
   carrier_ = Carrier::kNone;
-  return delivery.status == FELICA_OK && delivery.frame.size() >= wire::kPolledPacketBytes &&
-         delivery.frame[wire::kPacketCode] == wire::kPolling + wire::kResponseCodeStep;
+  return delivery.status == FELICA_OK && delivery.frame().size() >= wire::kPolledPacketBytes &&
+         delivery.frame()[wire::kPacketCode] == wire::kPolling + wire::kResponseCodeStep;
 }
 
 LONG PcscFeliCaLink::SendApdu(std::span<const uint8_t> apdu, std::vector<uint8_t>& answer) {
@@ -170,7 +170,7 @@ PcscFeliCaLink::Delivery PcscFeliCaLink::Deliver(std::span<const uint8_t> frame,
   } else {
     TakeTransparent(delivery, failure);
   }
-  if (delivery.status == FELICA_OK && !WholeFrame(delivery.frame))
+  if (delivery.status == FELICA_OK && !WholeFrame(delivery.frame()))
     delivery.status = pcsc_.Report(Outcome::kMalformedAnswer, failure);
   return delivery;
 }
@@ -184,7 +184,8 @@ void PcscFeliCaLink::TakeTransparent(Delivery& delivery, int16_t failure) {
         delivery.status = pcsc_.Report(Outcome::kMalformedAnswer, failure);
         return;
       }
-      delivery.frame = std::span(delivery.answer).subspan(answer.responseAt, answer.responseLength);
+      delivery.frameAt = answer.responseAt;
+      delivery.frameLength = answer.responseLength;
       delivery.status = FELICA_OK;
       return;
     case Kind::kCardSilent:
@@ -219,7 +220,8 @@ void PcscFeliCaLink::TakeDirect(Delivery& delivery, int16_t failure) {
     delivery.status = failure;
     return;
   }
-  delivery.frame = answer.first(answer.size() - kStatusWordBytes);
+  delivery.frameAt = 0;
+  delivery.frameLength = answer.size() - kStatusWordBytes;
   delivery.status = FELICA_OK;
 }
 
@@ -267,7 +269,7 @@ int16_t PcscFeliCaLink::PollCard(uint8_t systemHigh, uint8_t systemLow,
     const bool gone = pcsc_.lastResult() == SCARD_E_READER_UNAVAILABLE;
     return gone ? static_cast<int16_t>(FELICA_E_READER_GONE) : delivery.status;
   }
-  const auto frame = delivery.frame;
+  const auto frame = delivery.frame();
   if (frame.size() < wire::kPolledPacketBytes ||
       frame[wire::kPacketCode] != wire::kPolling + wire::kResponseCodeStep) {
     return pcsc_.Report(Outcome::kWrongAnswer);
@@ -285,11 +287,11 @@ int16_t PcscFeliCaLink::Transceive(std::span<const uint8_t> packet, size_t capac
   reply.packet = 0;
   const Delivery delivery = Deliver(packet, failure);
   if (delivery.status != FELICA_OK) return delivery.status;
-  if (!Answers(packet, delivery.frame)) return pcsc_.Report(Outcome::kWrongAnswer, failure);
-  const size_t n = std::min({delivery.frame.size(), capacity, reply.bytes.size()});
-  std::copy_n(delivery.frame.begin(), n, reply.bytes.begin());
+  if (!Answers(packet, delivery.frame())) return pcsc_.Report(Outcome::kWrongAnswer, failure);
+  const size_t n = std::min({delivery.frame().size(), capacity, reply.bytes.size()});
+  std::copy_n(delivery.frame().begin(), n, reply.bytes.begin());
   reply.length = n;
-  reply.announced = delivery.frame.size() + kStatusWordBytes;
+  reply.announced = delivery.frame().size() + kStatusWordBytes;
   return FELICA_OK;
 }
 

@@ -59,10 +59,14 @@ class PcscFeliCaLink final : public pellix::FeliCaLink {
  private:
   // What one frame sent to the card brought back.
   struct Delivery {
-    int16_t status = 0;              // FELICA_OK when `frame` holds the card's answer
-    bool cardSilent = false;         // the reader says no card answered
-    std::vector<uint8_t> answer;     // the reader's whole reply
-    std::span<const uint8_t> frame;  // the card's frame inside it
+    int16_t status = 0;           // FELICA_OK when `frame` holds the card's answer
+    bool cardSilent = false;      // the reader says no card answered
+    std::vector<uint8_t> answer;  // the reader's whole reply
+    size_t frameAt = 0;           // where the card's frame lies in the reply
+    size_t frameLength = 0;
+    std::span<const uint8_t> frame() const {
+      return std::span(answer).subspan(frameAt, frameLength);
+    }
   };
 
   int16_t ConnectSteps();
