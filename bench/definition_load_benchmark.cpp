@@ -113,6 +113,16 @@ int main(int argc, char** argv) {
     std::printf("INI file of %2zu MB: first lookup in %7.1f ms (%.1f ms per MB)\n", mb, ms,
                 ms / static_cast<double>(mb));
   }
+  // Bytes that are no valid text in any encoding the INI layer knows: read as CP932, each bad
+  // byte a replacement character.
+  const fs::path noise = folder / "garbage-cp932.ini";
+  std::string bytes(16 * 1024 * 1024 - 4096, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<char>(i % 3 == 0 ? 0xFF : i % 97 == 0 ? '\n' : 0xA0 + i % 7);
+  Write(noise, bytes);
+  const double noiseMs = MedianMs(
+      runs, [&] { lorvane::platform::GetProfileString(u"Information", u"Name", u"", 99, noise); });
+  std::printf("16 MB of invalid CP932: first lookup in %.1f ms\n", noiseMs);
   fs::remove_all(folder);
   return status;
 }

@@ -57,21 +57,49 @@ void AppendCodePoint(std::u16string& out, uint32_t cp) {
   }
 }
 
-// Runs iconv over the whole input; returns false on the first sequence it cannot convert.
-bool IconvAll(const char* to, const char* from, std::string_view in, std::string& out) {
+// Converts all of `in` with one conversion set-up. Where iconv stops at a sequence it
+// cannot convert, `skip` says how many bytes that unit has (at least one) and `replacement`
+// stands in its place; the conversion then goes on after it.
+std::string IconvReplacing(const char* to, const char* from, std::string_view in,
+                           size_t (*skip)(std::string_view, size_t), std::string_view replacement) {
+  std::string out;
   iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  if (cd == reinterpret_cast<iconv_t>(-1)) return out;
   std::vector<char> buffer(in.size() * 4 + 16);
-  char* src = const_cast<char*>(in.data());
-  size_t srcLeft = in.size();
+  size_t pos = 0;
   char* dst = buffer.data();
   size_t dstLeft = buffer.size();
-  const size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-  const bool ok = rc != static_cast<size_t>(-1) &&
-                  iconv(cd, nullptr, nullptr, &dst, &dstLeft) != static_cast<size_t>(-1);
+  while (pos < in.size()) {
+    char* src = const_cast<char*>(in.data()) + pos;
+    size_t srcLeft = in.size() - pos;
+    const size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+    pos = in.size() - srcLeft;
+    if (rc != static_cast<size_t>(-1)) break;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+    out.append(buffer.data(), static_cast<size_t>(dst - buffer.data()));
+    out.append(replacement);
+    dst = buffer.data();
+    dstLeft = buffer.size();
+    pos += std::max<size_t>(1, skip(in, pos));
+  }
+  iconv(cd, nullptr, nullptr, &dst, &dstLeft);
   iconv_close(cd);
-  if (ok) out.assign(buffer.data(), static_cast<size_t>(dst - buffer.data()));
-  return ok;
+  out.append(buffer.data(), static_cast<size_t>(dst - buffer.data()));
+  return out;
+}
+
+// A CP932 unit: a lead byte and the byte after it, or one byte.
+size_t Cp932Unit(std::string_view bytes, size_t pos) {
+  const auto b = static_cast<uint8_t>(bytes[pos]);
+  const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+  return lead && pos + 1 < bytes.size() ? 2 : 1;
+}
+
+// A UTF-16LE unit: a surrogate pair (4 bytes) or one code unit (2 bytes).
+size_t Utf16LeUnit(std::string_view bytes, size_t pos) {
+  if (pos + 1 >= bytes.size()) return bytes.size() - pos;
+  const auto high = static_cast<uint8_t>(bytes[pos + 1]);
+  return high >= 0xD8 && high <= 0xDB && pos + 3 < bytes.size() ? 4 : 2;
 }
 
 }  // namespace
@@ -138,41 +166,17 @@ std::string Utf16ToUtf8(std::u16string_view text) {
   return out;
 }
 
+// One conversion for the whole text: a bad unit costs one replacement character, not a
+// conversion set-up of its own.
 std::u16string Cp932ToUtf16(std::string_view bytes) {
-  std::string utf16;
-  if (IconvAll("UTF-16LE", "CP932", bytes, utf16)) return Utf16LeBytesToText(utf16);
-  // Decode piece by piece so one bad byte costs one replacement character.
-  std::u16string out;
-  size_t pos = 0;
-  while (pos < bytes.size()) {
-    const auto b = static_cast<uint8_t>(bytes[pos]);
-    const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-    const size_t len = (lead && pos + 1 < bytes.size()) ? 2 : 1;
-    if (IconvAll("UTF-16LE", "CP932", bytes.substr(pos, len), utf16)) {
-      out += Utf16LeBytesToText(utf16);
-    } else {
-      out.push_back(kReplacement);
-    }
-    pos += len;
-  }
-  return out;
+  static const std::string kReplacementBytes = {static_cast<char>(kReplacement & 0xFF),
+                                                static_cast<char>(kReplacement >> 8)};
+  return Utf16LeBytesToText(
+      IconvReplacing("UTF-16LE", "CP932", bytes, Cp932Unit, kReplacementBytes));
 }
 
 std::string Utf16ToCp932(std::u16string_view text) {
-  std::string out;
-  if (IconvAll("CP932", "UTF-16LE", TextToUtf16LeBytes(text), out)) return out;
-  out.clear();
-  for (size_t i = 0; i < text.size(); ++i) {
-    size_t len = (text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size()) ? 2 : 1;
-    std::string piece;
-    if (IconvAll("CP932", "UTF-16LE", TextToUtf16LeBytes(text.substr(i, len)), piece)) {
-      out += piece;
-    } else {
-      out.push_back('?');
-    }
-    i += len - 1;
-  }
-  return out;
+  return IconvReplacing("CP932", "UTF-16LE", TextToUtf16LeBytes(text), Utf16LeUnit, "?");
 }
 
 std::u16string Utf16LeBytesToText(std::string_view bytes) {

@@ -34,6 +34,19 @@ TEST(TextCodec, Cp932BothWays) {
   EXPECT_EQ(Utf16ToCp932(u"a❤b"), "a?b");
 }
 
+TEST(TextCodec, Cp932FullOfBadBytesKeepsEveryGoodOne) {
+  std::string bytes;
+  std::u16string expected;
+  for (int i = 0; i < 2000; ++i) {
+    bytes += "\xFF\x93\xFA";  // a bad byte, then 日
+    expected += u"\xFFFD日";
+  }
+  bytes += "x\x93";  // a lead byte without its second byte at the end
+  expected += u"x\xFFFD";
+  EXPECT_EQ(Cp932ToUtf16(bytes), expected);
+  EXPECT_EQ(Utf16ToCp932(u"❤日❤\xD800"), "?\x93\xFA??");
+}
+
 TEST(TextCodec, AsciiCaseFoldingLeavesOtherLettersAlone) {
   EXPECT_TRUE(EqualsIgnoreAsciiCase(u"Language.INI", u"language.ini"));
   EXPECT_FALSE(EqualsIgnoreAsciiCase(u"Ä", u"ä"));
