@@ -3,6 +3,7 @@
 
 #include <dlfcn.h>
 
+#include "platform/elf_check.h"
 #include "platform/file_io.h"
 
 namespace lorvane::platform {
@@ -11,7 +12,7 @@ LibraryHandle LoadLibrary(const std::filesystem::path& path, std::string* error)
   std::string reason;
   if (path.empty()) {
     reason = "no file";
-  } else if (IsReadableRegularFile(path, reason)) {
+  } else if (IsReadableRegularFile(path, reason) && IsLoadableLibrary(path, reason)) {
     if (LibraryHandle library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return library;
     const char* text = dlerror();
     reason = text != nullptr ? text : "cannot be loaded";

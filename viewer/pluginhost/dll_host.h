@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/text_codec.h"
 #include "plugin-api/felica_plugin.h"
 #include "viewer/pluginhost/dll_info.h"
 #include "viewer/pluginhost/host_ui.h"
+#include "viewer/pluginhost/plugin_call_guard.h"
 #include "viewer/pluginhost/plugin_menu.h"
 
 namespace lorvane::pluginhost {
@@ -112,9 +114,15 @@ class DLLHost {
   std::u16string RegistryString(const std::u16string& key, size_t maxChars) const;
   int32_t RegistryInt(const std::u16string& key, int32_t defaultValue) const;
   bool WriteRegistryValue(const std::u16string& key, const std::u16string& value) const;
+  // The entry point `name` of the record's library, guarded (plugin_call_guard.h).
   template <typename Function>
-  Function EntryPoint(const DLLInfo& record, const char* name) const {
-    return reinterpret_cast<Function>(platform::FindSymbol(record.Module, name));
+  GuardedEntry<Function> EntryPoint(const DLLInfo& record, const char* name) const {
+    return GuardedEntry<Function>(
+        reinterpret_cast<Function>(platform::FindSymbol(record.Module, name)),
+        platform::U8(record.Name), name, &DLLHost::NoteFromPlugin, const_cast<DLLHost*>(this));
+  }
+  static void NoteFromPlugin(void* host, const std::string& message) {
+    static_cast<DLLHost*>(host)->ui_.Note(message);
   }
   void Release(DLLInfo& record);
   // The current plug-in's record while its library is loaded.

@@ -54,7 +54,8 @@ bool FeliCaDLLHost::PrepareSettings(uint16_t index) {
 
 // The stored data of a plug-in lies at the position its record had in the registry file, so
 // a plug-in keeps its own data when an entry before it has gone.
-bool FeliCaDLLHost::PrepareEntry(uint16_t index, uint16_t function, GetSettingFn getSetting) {
+bool FeliCaDLLHost::PrepareEntry(uint16_t index, uint16_t function,
+                                 const GuardedEntry<GetSettingFn>& getSetting) {
   DLLInfo& r = record(index);
   if (r.Settings.size() <= function) r.Settings.resize(size_t{function} + 1);
   const size_t stored = r.SavedPosition != 0 ? r.SavedPosition : index + 1u;

@@ -45,7 +45,8 @@ class FeliCaDLLHost : public DLLHost {
  private:
   // Creates the setting entry of one function from the plug-in (and, when the plug-in's
   // texts are unchanged and the size agrees, from the registry file).
-  bool PrepareEntry(uint16_t index, uint16_t function, GetSettingFn getSetting);
+  bool PrepareEntry(uint16_t index, uint16_t function,
+                    const GuardedEntry<GetSettingFn>& getSetting);
   void NoteProbe();
 
   std::vector<ProbeOutcome> probeOutcomes_;

@@ -21,6 +21,7 @@ class RecordingUi final : public HostUi {
   std::optional<std::u16string> folderAnswer;  // nullopt: the user cancels
   std::vector<std::u16string> browsedFrom;
   std::vector<std::string> messages;  // "caption|text"
+  std::vector<std::string> notes;
 
   std::optional<std::u16string> BrowseFolder(const std::u16string& initial) override {
     browsedFrom.push_back(initial);
@@ -30,6 +31,7 @@ class RecordingUi final : public HostUi {
                    MessageKind) override {
     messages.push_back(platform::U8(caption) + "|" + platform::U8(text));
   }
+  void Note(const std::string& text) override { notes.push_back(text); }
 };
 
 class HostTest : public ::testing::Test {

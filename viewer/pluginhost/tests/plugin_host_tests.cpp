@@ -150,6 +150,32 @@ TEST_F(HostTest, NoPluginAnswers) {
   EXPECT_EQ(host->GetCurrentFunction(), -1);
 }
 
+TEST_F(HostTest, AnExceptionFromAPluginIsThatCallsFailure) {
+  Install("thrower");
+  Install("alpha");
+  auto host = StartHost();
+  ASSERT_EQ(Names(*host), (Strings{"alpha.so", "thrower.so"}));
+  EXPECT_TRUE(host->record(0).HasValidReader);
+  EXPECT_FALSE(host->record(1).HasValidReader);  // its DLL_Open threw: no answer
+  const auto& notes = ui_.notes;
+  EXPECT_NE(std::find(notes.begin(), notes.end(),
+                      "thrower.so: DLL_Open let an exception escape; the call counts as failed"),
+            notes.end());
+}
+
+TEST_F(HostTest, APluginThatCrashesIsNamedBeforeTheProcessEnds) {
+  Install("crasher");
+  EXPECT_EXIT(
+      {
+        auto host = StartHost();
+        host->SelectCurrent(0);
+        host->ReaderOpen(std::nullopt);
+        host->ReaderREQC(3);
+      },
+      [](int status) { return status != 0; },
+      "the reader plug-in crasher.so crashed in its entry point DLL_REQC");
+}
+
 TEST_F(HostTest, EmptyRegistry) {
   auto host = StartHost();
   EXPECT_EQ(host->GetCount(), 0);

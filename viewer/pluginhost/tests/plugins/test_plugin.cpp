@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // A reader plug-in for host tests, built in several variants by compile definitions. It
 // appends every call it receives to the file named by TEST_PLUGIN_LOG: "<variant> <call>".
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 
 #include "plugin-api/felica_plugin.h"
@@ -121,6 +123,9 @@ FELICA_PLUGIN_EXPORT int16_t DLL_Initialize(int32_t) {
 }
 FELICA_PLUGIN_EXPORT int16_t DLL_Open(const char* name) {
   Log(name == nullptr ? "DLL_Open" : (std::string("DLL_Open ") + name).c_str());
+#ifdef PLUGIN_THROWS
+  throw std::runtime_error("a plug-in that throws");
+#endif
   return PLUGIN_OPEN_RESULT;
 }
 FELICA_PLUGIN_EXPORT int16_t DLL_Close(void) {
@@ -129,6 +134,9 @@ FELICA_PLUGIN_EXPORT int16_t DLL_Close(void) {
 }
 FELICA_PLUGIN_EXPORT int16_t DLL_REQC(int32_t systemCode) {
   Log(("DLL_REQC " + std::to_string(systemCode)).c_str());
+#ifdef PLUGIN_CRASHES
+  raise(SIGSEGV);
+#endif
   return 0;
 }
 FELICA_PLUGIN_EXPORT int16_t DLL_SetCurrentCard(int32_t, const uint8_t** card) {
