@@ -25,16 +25,15 @@ ViewerSettings ViewerSettings::Read(const std::filesystem::path& file) {
   return s;
 }
 
+// Every key in one atomic replacement of the file: a kill leaves the old settings or the new.
 bool ViewerSettings::Write(const std::filesystem::path& file,
                            const std::u16string& currentLanguage) const {
-  bool ok = platform::WriteProfileString(u"Setting", u"LanguageDirectory", languageDirectory, file);
-  ok = platform::WriteProfileString(u"Property", u"Language", currentLanguage, file) && ok;
-  for (size_t i = 0; i < kWindowKeys.size(); ++i) {
-    ok = platform::WriteProfileString(u"Property", kWindowKeys[i],
-                                      platform::U16(std::to_string(window[i])), file) &&
-         ok;
-  }
-  return ok;
+  platform::ProfileWriter writer(file);
+  writer.Write(u"Setting", u"LanguageDirectory", languageDirectory);
+  writer.Write(u"Property", u"Language", currentLanguage);
+  for (size_t i = 0; i < kWindowKeys.size(); ++i)
+    writer.Write(u"Property", kWindowKeys[i], platform::U16(std::to_string(window[i])));
+  return writer.Commit();
 }
 
 }  // namespace lorvane::app
