@@ -21,6 +21,8 @@
 namespace lorvane::app {
 namespace {
 
+constexpr char kBundledSampleName[] = "sample-transit.json";
+
 bool TakeValue(const std::vector<std::string>& args, size_t& i, const std::string& name,
                std::optional<std::string>& out, std::string& error) {
   const std::string& arg = args[i];
@@ -174,6 +176,17 @@ std::string NoReaderAnswered(MainDialogModel& model) {
   return text;
 }
 
+// Whether the card-image plug-in serves the sample card bundled with the program (it does
+// when no reader answered): no card of the user's.
+bool ServesBundledSample(MainDialogModel& model) {
+  model.host().ReaderInitialize(0);  // its reader entries name the image
+  const auto image = model.ImageServedByHost();
+  std::error_code ec;
+  return image && image->filename() == kBundledSampleName &&
+         std::filesystem::equivalent(
+             *image, model.app().paths().dataFolder / "samples" / kBundledSampleName, ec);
+}
+
 void PrintProgress(const std::string& line) { std::fprintf(stderr, "lorvane: %s\n", line.c_str()); }
 
 // --dump: the card on the reader, or the image of --card, saved as a card image.
@@ -184,6 +197,12 @@ int RunDump(const CommandLine& command, ViewerApp& app) {
   if (!command.noArchive) model.SetArchiver(ArchiverFor(ArchiveFile(command, app)));
   if (!model.servesCardImage() && model.host().GetCurrentFunction() < 0) {
     std::fprintf(stderr, "lorvane: nothing was saved: %s\n", NoReaderAnswered(model).c_str());
+    return kExitNotDumped;
+  }
+  if (!model.servesCardImage() && ServesBundledSample(model)) {
+    std::fprintf(stderr,
+                 "lorvane: nothing was saved: no card on a reader (no reader answered, and the "
+                 "bundled sample card is not saved as yours)\n");
     return kExitNotDumped;
   }
   const SaveOutcome saved = model.SaveCardImage(*command.dump, PrintProgress);

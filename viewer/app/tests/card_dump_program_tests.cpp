@@ -129,5 +129,24 @@ TEST_F(DumpProgram, WithACardImageTheImageIsSavedInTheNativeForm) {
   ExpectSameCard(Load(Out("suica.json")), Load(nfc), "suica");
 }
 
+// With no reader, the card-image plug-in serves the bundled sample: that is no card of the
+// user's, and --dump saves nothing.
+TEST_F(DumpProgram, TheBundledSampleIsNeverSavedAsACard) {
+  const std::string noService =
+      "PCSCLITE_CSOCK_NAME=" + (program_.dir().path() / "no-pcscd").string();
+  const fs::path out = Out("sample.json");
+  const ProgramResult r =
+      lorvane::testing::RunProgramAfter(noService, program_.Lorvane(), {"--dump", out.string()});
+  EXPECT_EQ(r.status, kExitNotDumped) << r.err;
+  EXPECT_NE(r.err.find("no card on a reader"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(out));
+  // Asked for by name, it is saved.
+  const ProgramResult named = lorvane::testing::RunProgramAfter(
+      noService, program_.Lorvane(),
+      {"--dump", out.string(), "--card",
+       (program_.dir().path() / "samples/sample-transit.json").string()});
+  EXPECT_EQ(named.status, kExitDumped) << named.err;
+}
+
 }  // namespace
 }  // namespace lorvane::app
