@@ -138,6 +138,8 @@ class DLLHost {
 
  private:
   std::vector<std::u16string> SearchFolders() const;
+  std::u16string Resolved(const std::u16string& folder) const;
+  bool IsAnotherProgramFolder(const std::u16string& folder) const;
   // A library loaded to be judged; one that exists but does not load is noted with the reason.
   platform::LibraryHandle LoadCandidate(const std::u16string& path);
   // Identify, with the verdict noted.

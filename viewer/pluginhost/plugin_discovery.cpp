@@ -92,6 +92,7 @@ int32_t DLLHost::OpenRegistry(const std::u16string& acceptedVersions) {
   acceptedVersions_ = ParseVersionList(acceptedVersions);
   registryFile_ = registryFolder_ / (U8(settingsBaseName_) + ".INI");
   folder_ = RegistryString(u"DLLDirectory", kFolderChars);
+  if (IsAnotherProgramFolder(folder_)) folder_ = WithSeparator(U16(programFolder_.string()));
   if (folder_.empty()) {
     folder_ = WithSeparator(U16(programFolder_.string()));
     if (auto chosen = ui_.BrowseFolder(folder_)) {
@@ -116,11 +117,29 @@ void DLLHost::ChangeFolder(const std::optional<std::u16string>& path) {
   modified_ = true;
 }
 
+// A plug-in folder written as a relative path lies below the program folder, whatever the
+// current directory: "." is never the folder a program was started from.
+std::u16string DLLHost::Resolved(const std::u16string& folder) const {
+  if (folder.empty() || std::filesystem::path(FolderPath(folder)).is_absolute()) return folder;
+  return U16((programFolder_ / FolderPath(folder)).lexically_normal().string());
+}
+
+// A portable program folder copied elsewhere still names the folder it was copied from: that
+// folder (another program folder, with its own Define/) is not this program's plug-in folder.
+bool DLLHost::IsAnotherProgramFolder(const std::u16string& folder) const {
+  if (folder.empty() || registryFolder_ != programFolder_) return false;
+  const std::filesystem::path stored(FolderPath(Resolved(folder)));
+  std::error_code ec;
+  return !SameFolder(Resolved(folder), WithSeparator(U16(programFolder_.string()))) &&
+         std::filesystem::is_directory(stored / "Define", ec) &&
+         std::filesystem::is_directory(programFolder_ / "Define", ec);
+}
+
 // Folder A (the plug-in folder) and folder B (the program's), A left out when it is B. A
 // folder stored without its last separator is searched all the same.
 std::vector<std::u16string> DLLHost::SearchFolders() const {
   const std::u16string programFolder = WithSeparator(U16(programFolder_.string()));
-  const std::u16string pluginFolder = WithSeparator(folder_);
+  const std::u16string pluginFolder = WithSeparator(Resolved(folder_));
   std::vector<std::u16string> folders;
   if (!pluginFolder.empty() && !SameFolder(pluginFolder, programFolder))
     folders.push_back(pluginFolder);

@@ -149,6 +149,30 @@ TEST_F(ProgramFolder, PluginFolderNamesAreExactAndNeedNoTrailingSeparator) {
   EXPECT_NE(dir_.Read("m/FeliCaDLL.INI").find("DLLInfo[1].name=cardimage.so"), std::string::npos);
 }
 
+TEST_F(ProgramFolder, ARelativePluginFolderLiesBelowTheProgramNotTheCurrentDirectory) {
+  dir_.Write("FeliCaDLL.INI", "[KXDLLSettings]\nDLLDirectory=.\n");
+  fs::create_directories(Path("elsewhere"));
+  fs::copy(fs::path(TEST_PLUGIN_DIR) / "alpha.so", Path("elsewhere/planted.so"));
+  const ProgramResult r = Read("cd '" + Path("elsewhere").string() + "' &&");
+  EXPECT_EQ(r.status, kExitRead) << r.err;
+  EXPECT_EQ(Registry().find("planted.so"), std::string::npos) << Registry();
+  EXPECT_NE(Registry().find("DLLInfo[1].name=cardimage.so"), std::string::npos) << Registry();
+}
+
+TEST_F(ProgramFolder, ACopiedPortableFolderUsesThePluginsBesideIt) {
+  ASSERT_EQ(Read().status, kExitRead);  // the registry names this folder
+  const fs::path copy = dir_.path() / "copy";
+  fs::create_directories(copy);
+  for (const char* item : {"lorvane", "cardimage.so", "Define", "samples", "FeliCaDLL.INI"})
+    fs::copy(Path(item), copy / item, fs::copy_options::recursive);
+  fs::remove(Path("cardimage.so"));  // the old folder's plug-in is gone
+  const ProgramResult r = lorvane::testing::RunProgram(copy / "lorvane", {"--read"});
+  EXPECT_EQ(r.status, kExitRead) << r.err;
+  EXPECT_NE(dir_.Read("copy/FeliCaDLL.INI").find("DLLDirectory=" + copy.string() + "/"),
+            std::string::npos)
+      << dir_.Read("copy/FeliCaDLL.INI");
+}
+
 TEST_F(ProgramFolder, SavesGoThroughLinksAndIntoFoldersThatTakeNoNewFile) {
   fs::create_directories(Path("elsewhere"));
   dir_.Write("elsewhere/registry.ini",
