@@ -35,8 +35,10 @@ class ProgramFolder : public ::testing::Test {
   }
 
   fs::path Path(const std::string& name) const { return dir_.path() / name; }
+  // A hang ends in a kill; the bound leaves room for a 10 MB registry read three times over in
+  // a sanitizer build on a busy machine (about 20 s alone).
   ProgramResult Run(const std::vector<std::string>& args, const std::string& prefix = "") const {
-    return lorvane::testing::RunProgramAfter(prefix + " timeout -s KILL 30", Path("lorvane"), args);
+    return lorvane::testing::RunProgramAfter(prefix + " timeout -s KILL 90", Path("lorvane"), args);
   }
   ProgramResult Read(const std::string& prefix = "") const {
     return Run({"--read", "--language", "English"}, prefix);
