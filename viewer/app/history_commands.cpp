@@ -142,8 +142,12 @@ int RunHistory(const CommandLine& command, ViewerApp& app, const CardDefinitions
     Print(command.json ? HistoriesJson(histories) : HistoriesText(histories));
   }
   if (histories.empty()) {
-    std::fprintf(stderr, "lorvane: the history archive %s holds %s\n", file.string().c_str(),
-                 only ? ("no card " + HexIdm(*only)).c_str() : "no card");
+    const auto cards = archive != nullptr ? archive->Cards(error) : std::nullopt;
+    const bool undecoded = !only && cards && !cards->empty();
+    std::fprintf(stderr, "lorvane: the history archive %s %s\n", file.string().c_str(),
+                 undecoded ? "holds cards, but no card definition reads them"
+                 : only    ? ("holds no card " + HexIdm(*only)).c_str()
+                           : "holds no card");
     return kExitNoCardArchived;
   }
   return kExitHistoryShown;
