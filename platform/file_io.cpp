@@ -89,8 +89,9 @@ void SyncFolder(const std::filesystem::path& folder) {
   if (fd.get() >= 0) ::fsync(fd.get());
 }
 
-// Temporary files of this file that a killed writer left behind (the caller holds the lock,
-// so no other writer is using one).
+// Temporary files of this file that a killed writer left behind. A writer holds a lock on
+// its temporary file for as long as it writes it, so a file that can be locked has no writer
+// any more; one that cannot belongs to a save going on in another process.
 void RemoveStaleTemporaries(const std::filesystem::path& file) {
   const std::string stem = file.filename().string() + kTemporaryMark;
   const std::filesystem::path folder = file.parent_path().empty() ? "." : file.parent_path();
@@ -98,18 +99,36 @@ void RemoveStaleTemporaries(const std::filesystem::path& file) {
   if (dir == nullptr) return;
   while (const dirent* entry = ::readdir(dir)) {
     const std::string name = entry->d_name;
-    if (name.size() == stem.size() + 6 && name.compare(0, stem.size(), stem) == 0)
+    if (name.size() != stem.size() + 6 || name.compare(0, stem.size(), stem) != 0) continue;
+    const Descriptor fd(
+        ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.get() >= 0 && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0)
       ::unlinkat(::dirfd(dir), entry->d_name, 0);
   }
   ::closedir(dir);
+}
+
+// A new temporary file beside `file`, locked as its writer's (see RemoveStaleTemporaries):
+// one removed between its creation and its lock is made again.
+int NewTemporary(const std::filesystem::path& file, std::string& name) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    name = file.string() + kTemporaryMark + "XXXXXX";
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return fd;
+    struct stat st {};
+    if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &st) == 0 && st.st_nlink > 0) return fd;
+    ::close(fd);
+  }
+  errno = EAGAIN;
+  return -1;
 }
 
 // The bytes to a new file beside `file`, renamed over it. `folderRefused` tells that the
 // folder would not take the new file.
 bool ReplaceByRename(const std::filesystem::path& file, const std::string& bytes, mode_t mode,
                      std::string& reason, bool& folderRefused) {
-  std::string name = file.string() + kTemporaryMark + "XXXXXX";
-  const Descriptor fd(::mkostemp(name.data(), O_CLOEXEC));
+  std::string name;
+  const Descriptor fd(NewTemporary(file, name));
   if (fd.get() < 0) {
     folderRefused = errno == EACCES || errno == EROFS || errno == EPERM;
     reason = Reason(errno);
@@ -202,7 +221,7 @@ bool IsReadableRegularFile(const std::filesystem::path& path, std::string& reaso
   return fd.get() >= 0;
 }
 
-std::string SaveFile(const std::filesystem::path& path, const std::string& bytes) {
+std::string SaveFile(const std::filesystem::path& path, const std::string& bytes, SaveMode mode) {
   const std::filesystem::path file = FollowLinks(path);
   struct stat st {};
   const bool exists = ::stat(file.c_str(), &st) == 0;
@@ -212,7 +231,8 @@ std::string SaveFile(const std::filesystem::path& path, const std::string& bytes
   bool folderRefused = false;
   if (ReplaceByRename(file, bytes, exists ? (st.st_mode & 07777) : 0644, reason, folderRefused))
     return {};
-  if (exists && folderRefused && ::access(file.c_str(), W_OK) == 0) {
+  if (mode == SaveMode::kReplaceOrRewrite && exists && folderRefused &&
+      ::access(file.c_str(), W_OK) == 0) {
     reason.clear();
     if (RewriteInPlace(file, bytes, reason)) return {};
   }

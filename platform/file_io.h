@@ -36,9 +36,13 @@ bool IsReadableRegularFile(const std::filesystem::path& path, std::string& reaso
 // go to a temporary file in the same folder, which is flushed, renamed over the file, and
 // the folder flushed, so a crash leaves the old or the new file and never a mix; where the
 // folder is not writable but the file is, the file is rewritten in place. Temporary files
-// left by a writer that was killed are removed. The file keeps its permission bits. Returns
-// an empty text on success, else the reason.
-std::string SaveFile(const std::filesystem::path& path, const std::string& bytes);
+// left by a writer that was killed are removed (never those of a writer still at work). The
+// file keeps its permission bits. Returns an empty text on success, else the reason.
+// kReplaceOnly never rewrites in place: a file that must be whole or absent (a card dump)
+// fails where its folder takes no new file.
+enum class SaveMode { kReplaceOrRewrite, kReplaceOnly };
+std::string SaveFile(const std::filesystem::path& path, const std::string& bytes,
+                     SaveMode mode = SaveMode::kReplaceOrRewrite);
 
 // An advisory lock on a file for one read-modify-write, so that two processes saving the
 // same file never lose each other's changes. Waits at most a few seconds for another holder.

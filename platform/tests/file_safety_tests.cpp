@@ -3,6 +3,7 @@
 // large), saves that cannot go the usual way, and two processes saving at once.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -129,6 +130,57 @@ TEST_F(FileSafetyTest, AWritableFileInAFolderThatIsNotIsRewrittenInPlace) {
   chmod(file.c_str(), 0666);    // but may write the file
   EXPECT_EQ(AsNobody([&] { return WriteProfileString(u"S", u"k", u"new", file) ? 0 : 1; }), 0);
   EXPECT_EQ(dir_.Read("locked/reg.ini"), "[S]\nk=new\n");
+}
+
+TEST_F(FileSafetyTest, AFileThatMustBeWholeIsNeverRewrittenInPlace) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  const fs::path folder = dir_.path() / "locked";
+  fs::create_directory(folder);
+  const fs::path file = folder / "dump.json";
+  { std::ofstream(file) << "the old dump"; }
+  chmod(dir_.path().c_str(), 0755);
+  chmod(folder.c_str(), 0755);
+  chmod(file.c_str(), 0666);
+  EXPECT_EQ(AsNobody([&] {
+              return SaveFile(file, "a new dump", SaveMode::kReplaceOnly).empty() ? 1 : 0;
+            }),
+            0);
+  EXPECT_EQ(dir_.Read("locked/dump.json"), "the old dump");
+}
+
+TEST_F(FileSafetyTest, ATemporaryFileInUseIsNotTakenForAStaleOne) {
+  const fs::path file = dir_.Write("dump.json", "old");
+  const fs::path busy = dir_.Write("dump.json.lorvane-tmp.Ab12Cd", "being written");
+  const int fd = ::open(busy.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);  // its writer is still at work
+  EXPECT_EQ(SaveFile(file, "new"), "");
+  EXPECT_TRUE(fs::exists(busy));
+  ::close(fd);
+  EXPECT_EQ(SaveFile(file, "newer"), "");
+  EXPECT_FALSE(fs::exists(busy));  // now its writer is gone
+}
+
+TEST_F(FileSafetyTest, TwoWritersOfOneWholeFileBothSucceed) {
+  const fs::path file = dir_.path() / "dump.json";
+  const auto writer = [&](char c) {
+    const pid_t child = fork();
+    if (child == 0) {
+      for (int i = 0; i < 200; ++i) {
+        if (!SaveFile(file, std::string(4096, c), SaveMode::kReplaceOnly).empty()) _exit(1);
+      }
+      _exit(0);
+    }
+    return child;
+  };
+  const pid_t a = writer('a'), b = writer('b');
+  int statusA = 0, statusB = 0;
+  waitpid(a, &statusA, 0);
+  waitpid(b, &statusB, 0);
+  EXPECT_TRUE(WIFEXITED(statusA) && WEXITSTATUS(statusA) == 0);
+  EXPECT_TRUE(WIFEXITED(statusB) && WEXITSTATUS(statusB) == 0);
+  const std::string last = dir_.Read("dump.json");
+  EXPECT_TRUE(last == std::string(4096, 'a') || last == std::string(4096, 'b'));
 }
 
 TEST_F(FileSafetyTest, TwoProcessesSavingAtOnceLoseNothing) {

@@ -111,7 +111,8 @@ SaveOutcome MainDialogModel::SaveCardImage(
     image.scanned = ScanTimeNow();
     if (!ImageServedByHost()) Archive(archive::FromCardImage(image, 0));
   }
-  const std::string error = platform::SaveFile(file, cardimage::SerializeCardImageJson(image));
+  const std::string error = platform::SaveFile(file, cardimage::SerializeCardImageJson(image),
+                                               platform::SaveMode::kReplaceOnly);
   if (!error.empty()) return {SaveOutcome::kFileError, file.string() + ": " + error};
   return {};
 }

@@ -231,7 +231,8 @@ QString ArchiveDialog::WriteCsv(const QString& file) const {
   shown.rows.clear();
   for (size_t row : ShownRows()) shown.rows.push_back(model_->history().rows[row]);
   const std::string error =
-      platform::SaveFile(QFile::encodeName(file).toStdString(), archive::HistoriesCsv({shown}));
+      platform::SaveFile(QFile::encodeName(file).toStdString(), archive::HistoriesCsv({shown}),
+                         platform::SaveMode::kReplaceOnly);
   return error.empty() ? QString() : Text(texts_.notSaved).arg(file, QString::fromStdString(error));
 }
 
