@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "cardimage/card_image.h"
 
+#include <cctype>
+
 #include "platform/file_io.h"
 
 #include <algorithm>
@@ -78,6 +80,12 @@ std::string HexBytes(const uint8_t* bytes, size_t size) {
   return out;
 }
 
+namespace {
+
+constexpr char kFlipperExtension[] = ".nfc";
+
+}  // namespace
+
 std::optional<CardImage> LoadCardImage(const std::filesystem::path& file, std::string& error) {
   platform::FileRead read = platform::ReadRegularFile(file, kMaxImageBytes);
   if (!read.bytes) {
@@ -86,7 +94,12 @@ std::optional<CardImage> LoadCardImage(const std::filesystem::path& file, std::s
   }
   const std::string& text = *read.bytes;
   std::string place;
-  const bool flipper = text.rfind("Filetype: Flipper NFC device", 0) == 0;
+  // A Flipper dump by its first line or by its name: a broken .nfc file is told as a broken
+  // Flipper dump, not as broken JSON.
+  std::string extension = file.extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const bool flipper =
+      text.rfind("Filetype: Flipper NFC device", 0) == 0 || extension == kFlipperExtension;
   auto image = flipper ? ParseFlipperDump(text, place) : ParseCardImageJson(text, place);
   if (!image) error = file.string() + ": " + place;
   return image;

@@ -105,6 +105,9 @@ TEST(CardImage, BrokenFilesAreRefusedWithTheFileAndThePlace) {
       {"flipper_block_gap.nfc", "line 6: block index out of order"},
       {"flipper_short_block.nfc", "line 6: expected \"| Service code"},
       {"flipper_bad_system.nfc", "line 5: expected a 4-digit system code"},
+      // A .nfc file is told as a broken Flipper dump, never as broken JSON.
+      {"garbage.nfc", "not a Flipper FeliCa dump of data format version 2"},
+      {"flipper_with_bom.nfc", "not a Flipper FeliCa dump of data format version 2"},
       {"no_such_file.json", "cannot be read: No such file or directory"},
       {"deep_nesting.json", "nested deeper than 64 levels"},
   };

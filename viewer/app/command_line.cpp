@@ -254,6 +254,8 @@ std::string WhyNothingWasRead(MainDialogModel& model, const std::filesystem::pat
   if (!model.servesCardImage() && model.host().GetCurrentFunction() < 0)
     return NoReaderAnswered(model);
   if (outcome.cardsFound > 0) return "the card was read, but no card definition recognised it";
+  if (model.servesCardImage())
+    return "the card image holds none of the systems the card definitions look for";
   if (outcome.pollFailure)
     return "the reader failed while looking for a card (status " +
            std::to_string(*outcome.pollFailure) + ")";

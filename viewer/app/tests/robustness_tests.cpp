@@ -303,6 +303,15 @@ TEST_F(ProgramFolder, TheCommandLineSaysWhyNothingWasRead) {
   r = Run({"--read", "--definitions", Path("defs").string()});
   EXPECT_EQ(r.status, kExitNotRead);
   EXPECT_TRUE(Says(r, "no card on the reader")) << r.err;
+  // A card image holds the card itself: what it lacks is a system the definitions look for.
+  const fs::path empty =
+      dir_.Write("no-systems.json",
+                 "{\"format\": \"felica-card-image\", \"version\": 1, \"idm\": "
+                 "\"0102030405060708\", \"pmm\": \"0000000000000000\", \"systems\": []}");
+  r = Run({"--read", "--card", empty.string()});
+  EXPECT_EQ(r.status, kExitNotRead);
+  EXPECT_TRUE(Says(r, "the card image holds none of the systems")) << r.err;
+  EXPECT_FALSE(Says(r, "no card on the reader")) << r.err;
 }
 
 }  // namespace
