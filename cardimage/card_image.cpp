@@ -83,6 +83,7 @@ std::string HexBytes(const uint8_t* bytes, size_t size) {
 namespace {
 
 constexpr char kFlipperExtension[] = ".nfc";
+constexpr char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
 
 }  // namespace
 
@@ -92,7 +93,8 @@ std::optional<CardImage> LoadCardImage(const std::filesystem::path& file, std::s
     error = file.string() + ": cannot be read: " + read.reason;
     return std::nullopt;
   }
-  const std::string& text = *read.bytes;
+  std::string_view text = *read.bytes;
+  if (text.rfind(kUtf8ByteOrderMark, 0) == 0) text.remove_prefix(sizeof kUtf8ByteOrderMark - 1);
   std::string place;
   // A Flipper dump by its first line or by its name: a broken .nfc file is told as a broken
   // Flipper dump, not as broken JSON.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "cardimage/card_image_reader.h"
 #include "testing/support/temp_dir.h"
@@ -134,6 +135,16 @@ TEST(CardImage, FlipperDumpsImportLikeTheirJsonTwins) {
     ASSERT_TRUE(fromFlipper) << error;
     EXPECT_EQ(SerializeCardImageJson(*fromFlipper), SerializeCardImageJson(*fromJson)) << name;
   }
+  // Saved by an editor that puts a byte order mark first, it reads the same.
+  lorvane::testing::TempDir dir;
+  std::string error;
+  const auto plain = LoadCardImage(kSharedCards / "suica-farebot.nfc", error);
+  ASSERT_TRUE(plain) << error;
+  std::ifstream in(kSharedCards / "suica-farebot.nfc", std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  const auto marked = LoadCardImage(dir.Write("marked.nfc", "\xEF\xBB\xBF" + bytes), error);
+  ASSERT_TRUE(marked) << error;
+  EXPECT_EQ(SerializeCardImageJson(*marked), SerializeCardImageJson(*plain));
 }
 
 TEST(ParseHexBytes, AcceptsBlanksBetweenPairsOnly) {
