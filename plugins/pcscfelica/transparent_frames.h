@@ -19,10 +19,12 @@
 #include <span>
 #include <vector>
 
+#include "pellix/wire_format.h"
+
 namespace lorvane::pcscfelica {
 
 // ---- PC/SC transparent exchange ------------------------------------------------------------
-inline constexpr uint8_t kApduClass = 0xFF;
+using pellix::wire::kApduClass;  // FF: the class of every reader pseudo-APDU
 inline constexpr uint8_t kInsTransparent = 0xC2;
 enum TransparentFunction : uint8_t {
   kManageSession = 0x00,
@@ -50,12 +52,12 @@ inline constexpr uint32_t kCardTimerMicroseconds = 100'000;
 inline constexpr uint16_t kTagGenericStatus = 0xC0;
 inline constexpr uint16_t kTagIccResponse = 0x97;
 inline constexpr size_t kGenericStatusBytes = 3;
-// Generic status words: all went well; the card did not answer.
-inline constexpr uint8_t kSwOk1 = 0x90;
-inline constexpr uint8_t kSwOk2 = 0x00;
+// Generic status words: all went well (the status word of any APDU); the card did not answer.
+using pellix::wire::kStatusWordBytes;
+using pellix::wire::kSwOk1;
+using pellix::wire::kSwOk2;
 inline constexpr uint8_t kSwNoIccResponse1 = 0x64;
 inline constexpr uint8_t kSwNoIccResponse2 = 0x01;
-inline constexpr size_t kStatusWordBytes = 2;
 // BER length forms: one byte below 0x80, else 81 LL or 82 HH LL.
 inline constexpr uint8_t kBerLength1 = 0x81;
 inline constexpr uint8_t kBerLength2 = 0x82;

@@ -35,7 +35,6 @@ struct StoredRead {
   int64_t readAt = 0;                 // seconds since 1970, UTC
   bool imported = false;              // from a card image file, not a reader
 
-  bool empty() const { return blocks.empty(); }
   // A digest of the card data (not of the time): one card image, or one unchanged card,
   // gives the same digest every time.
   uint64_t Digest() const;
