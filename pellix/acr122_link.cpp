@@ -102,9 +102,28 @@ int16_t Acr122Link::Transceive(std::span<const uint8_t> packet, size_t capacity,
   if (status != FELICA_OK) return status;
   reply.packet = kReplyPacket;
   if (!reply.Has(kReplyStatus)) return pcsc_.Report(Outcome::kReplyTooShort, failure);
-  if (reply[kReplyStatus] == 0) return FELICA_OK;
-  pcsc_.SetStatusText(Pn532ErrorText(reply[kReplyStatus]));
-  return failure;
+  if (reply[kReplyStatus] != 0) {
+    pcsc_.SetStatusText(Pn532ErrorText(reply[kReplyStatus]));
+    return failure;
+  }
+  // An answer that ends with the PN532's status is too short for any command; one whose LEN
+  // byte disagrees with its length, or that answers another command or card, is not believed.
+  const std::span<const uint8_t> frame = FrameOf(reply);
+  if (frame.empty()) return pcsc_.Report(Outcome::kReplyTooShort, failure);
+  if (!wire::WholeFrame(frame)) return pcsc_.Report(Outcome::kMalformedAnswer);
+  if (!wire::Answers(packet, frame)) return pcsc_.Report(Outcome::kWrongAnswer);
+  return FELICA_OK;
+}
+
+// The card's frame in an InDataExchange answer: after the PN532's status, up to the status
+// word.
+std::span<const uint8_t> Acr122Link::FrameOf(const Reply& reply) {
+  size_t end = reply.length;
+  if (end >= kReplyPacket + kStatusWordBytes && reply[end - 2] == kSwOk1 &&
+      reply[end - 1] == kSwOk2)
+    end -= kStatusWordBytes;
+  if (end <= kReplyPacket) return {};
+  return {reply.bytes.data() + kReplyPacket, end - kReplyPacket};
 }
 
 int16_t Acr122Link::Exchange(std::span<const uint8_t> pn532Command, size_t capacity, Reply& reply,

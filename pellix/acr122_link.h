@@ -56,6 +56,7 @@ class Acr122Link : public FeliCaLink {
   bool ProbeEscape();
   int16_t SetRetryTime();
   int16_t TakeAnswer(size_t capacity, Reply& reply);
+  static std::span<const uint8_t> FrameOf(const Reply& reply);
 
   PcscConnection& pcsc_;
   std::string firmware_;

@@ -58,6 +58,17 @@ std::array<uint8_t, kPollingPacketBytes> PollingPacket(uint8_t systemHigh, uint8
   return {kPollingPacketBytes, kPolling, systemHigh, systemLow, kNoRequest, kOneSlot};
 }
 
+bool WholeFrame(std::span<const uint8_t> frame) {
+  return !frame.empty() && frame[kPacketLength] == frame.size();
+}
+
+bool Answers(std::span<const uint8_t> sent, std::span<const uint8_t> frame) {
+  constexpr size_t kIdmEnd = kPacketIdm + sizeof(Idm);
+  if (sent.size() < kIdmEnd || frame.size() < kIdmEnd) return false;
+  if (frame[kPacketCode] != sent[kPacketCode] + kResponseCodeStep) return false;
+  return std::equal(sent.begin() + kPacketIdm, sent.begin() + kIdmEnd, frame.begin() + kPacketIdm);
+}
+
 std::array<uint8_t, 2> ServiceCodeBytes(uint16_t serviceCode) {
   return {static_cast<uint8_t>(serviceCode & 0xFF), static_cast<uint8_t>(serviceCode >> 8)};
 }

@@ -126,6 +126,10 @@ std::vector<uint8_t> FeliCaPacket(FeliCaCommand command, const Idm& idm,
                                   std::span<const uint8_t> rest = {});
 // The Polling command packet for a system code (high byte first), no request, one slot.
 std::array<uint8_t, kPollingPacketBytes> PollingPacket(uint8_t systemHigh, uint8_t systemLow);
+// Whether `frame` answers the command packet `sent`: its LEN byte is its length, its code
+// follows the command's, and it carries the same IDm.
+bool WholeFrame(std::span<const uint8_t> frame);
+bool Answers(std::span<const uint8_t> sent, std::span<const uint8_t> frame);
 // A service code as the card takes it, low byte first.
 std::array<uint8_t, 2> ServiceCodeBytes(uint16_t serviceCode);
 // A 2-byte block list element: 1 AAA SSSS (access mode, the service's index in the service

@@ -272,6 +272,24 @@ TEST_F(RecordedFrames, AReadAnswerWithMoreBlocksThanAskedForIsRefused) {
   EXPECT_EQ(guarded[32], 0x77);
 }
 
+// A block is never taken from an answer cut short (its LEN byte claims more), nor from the
+// answer of another card or another command.
+TEST_P(EveryReaderWithACard, AnswersThatDoNotFitTheCommandAreNotBelieved) {
+  const std::string read = "FF 00 00 00 13 D4 40 01 10 06 " + kIdm + " 01 8B 00 01 80 00";
+  const std::string otherIdm = "01 02 03 04 05 06 07 09";
+  Expect(read, "D5 41 00 1D 07 " + kIdm + " 00 00 01 16 05 00 00 90 00");
+  Expect(read, "D5 41 00 1D 07 " + otherIdm + " 00 00 01 " + kBlock + " 90 00");
+  Expect(read, "D5 41 00 1D 0B " + kIdm + " 00 00 01 " + kBlock + " 90 00");
+  uint8_t data[16] = {};
+  for (const char* text :
+       {"Reader Error : malformed answer.", "Reader Error : answer of another command or card.",
+        "Reader Error : answer of another command or card."}) {
+    EXPECT_EQ(reader_->Read(0x008B, 0, data), FELICA_E_TRANSMIT);  // never the card's refusal
+    EXPECT_EQ(reader_->statusText(), text);
+  }
+  EXPECT_EQ(Hex(data, 16), "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00");
+}
+
 TEST(WireFormat, EncodersGiveTheBytesOnTheWire) {
   const wire::Idm idm{1, 2, 3, 4, 5, 6, 7, 8};
   EXPECT_EQ(Hex(wire::DirectTransmit(wire::MaxRetriesZero()).data(), 11), kMaxRetries);

@@ -29,21 +29,6 @@ bool CardGone(LONG result) {
          result == SCARD_W_RESET_CARD;
 }
 
-// Whether `frame` answers `sent`: the response code that follows the command's, and the same
-// IDm.
-bool Answers(std::span<const uint8_t> sent, std::span<const uint8_t> frame) {
-  constexpr size_t kIdmEnd = wire::kPacketIdm + sizeof(wire::Idm);
-  if (sent.size() < kIdmEnd || frame.size() < kIdmEnd) return false;
-  if (frame[wire::kPacketCode] != sent[wire::kPacketCode] + wire::kResponseCodeStep) return false;
-  return std::equal(sent.begin() + wire::kPacketIdm, sent.begin() + kIdmEnd,
-                    frame.begin() + wire::kPacketIdm);
-}
-
-// A frame is believed only when its LEN byte says how long it is.
-bool WholeFrame(std::span<const uint8_t> frame) {
-  return !frame.empty() && frame[wire::kPacketLength] == frame.size();
-}
-
 }  // namespace
 
 const char* CarrierName(Carrier carrier) {
@@ -170,8 +155,8 @@ PcscFeliCaLink::Delivery PcscFeliCaLink::Deliver(std::span<const uint8_t> frame,
   } else {
     TakeTransparent(delivery, failure);
   }
-  if (delivery.status == FELICA_OK && !WholeFrame(delivery.frame()))
-    delivery.status = pcsc_.Report(Outcome::kMalformedAnswer, failure);
+  if (delivery.status == FELICA_OK && !wire::WholeFrame(delivery.frame()))
+    delivery.status = pcsc_.Report(Outcome::kMalformedAnswer);
   return delivery;
 }
 
@@ -181,7 +166,7 @@ void PcscFeliCaLink::TakeTransparent(Delivery& delivery, int16_t failure) {
   switch (answer.kind) {
     case Kind::kOk:
       if (!answer.hasResponse) {
-        delivery.status = pcsc_.Report(Outcome::kMalformedAnswer, failure);
+        delivery.status = pcsc_.Report(Outcome::kMalformedAnswer);
         return;
       }
       delivery.frameAt = answer.responseAt;
@@ -201,7 +186,7 @@ void PcscFeliCaLink::TakeTransparent(Delivery& delivery, int16_t failure) {
       delivery.status = failure;
       return;
     case Kind::kMalformed:
-      delivery.status = pcsc_.Report(Outcome::kMalformedAnswer, failure);
+      delivery.status = pcsc_.Report(Outcome::kMalformedAnswer);
       return;
   }
 }
@@ -210,7 +195,7 @@ void PcscFeliCaLink::TakeTransparent(Delivery& delivery, int16_t failure) {
 void PcscFeliCaLink::TakeDirect(Delivery& delivery, int16_t failure) {
   const std::span<const uint8_t> answer = delivery.answer;
   if (answer.size() < kStatusWordBytes) {
-    delivery.status = pcsc_.Report(Outcome::kMalformedAnswer, failure);
+    delivery.status = pcsc_.Report(Outcome::kMalformedAnswer);
     return;
   }
   const uint8_t sw1 = answer[answer.size() - 2], sw2 = answer[answer.size() - 1];
@@ -287,7 +272,7 @@ int16_t PcscFeliCaLink::Transceive(std::span<const uint8_t> packet, size_t capac
   reply.packet = 0;
   const Delivery delivery = Deliver(packet, failure);
   if (delivery.status != FELICA_OK) return delivery.status;
-  if (!Answers(packet, delivery.frame())) return pcsc_.Report(Outcome::kWrongAnswer, failure);
+  if (!wire::Answers(packet, delivery.frame())) return pcsc_.Report(Outcome::kWrongAnswer);
   const size_t n = std::min({delivery.frame().size(), capacity, reply.bytes.size()});
   std::copy_n(delivery.frame().begin(), n, reply.bytes.begin());
   reply.length = n;

@@ -10,6 +10,7 @@ namespace {
 const Bytes kFailed = {0x63, 0x00};
 const Bytes kCommandWrong = {0x63, 0x7F};
 const Bytes kFirmware = {'A', 'C', 'R', '1', '2', '2', 'U', '2', '0', '3'};
+constexpr size_t kBlinkEvery = 7;
 
 }  // namespace
 
@@ -71,6 +72,10 @@ Bytes Acr122Model::InListPassiveTarget(std::span<const uint8_t> command, FeliCaC
     return {0xD5, 0x4B, 0x00};
   }
   const auto systemCode = static_cast<uint16_t>(command[4] << 8 | command[5]);
+  if (missedAPoll_) {  // the card lifted by a blink is still away
+    missedAPoll_ = false;
+    return {0xD5, 0x4B, 0x00};
+  }
   const auto response = card != nullptr ? card->Poll(systemCode, command[6]) : std::nullopt;
   if (!response) return {0xD5, 0x4B, 0x00};
   targetSelected_ = true;
@@ -82,9 +87,14 @@ Bytes Acr122Model::InListPassiveTarget(std::span<const uint8_t> command, FeliCaC
 Bytes Acr122Model::InDataExchange(std::span<const uint8_t> command, FeliCaCardModel* card,
                                   const ControlState& control) {
   if (!targetSelected_ || command.size() < 2 || command[1] != 0x01) return {0xD5, 0x41, 0x27};
+  if (control.Has("blink") && ++exchanges_ % kBlinkEvery == 0) {
+    missedAPoll_ = true;
+    return {0xD5, 0x41, 0x01};  // lifted for a moment: silent now, away at the next poll
+  }
   auto response = card != nullptr ? card->Command(command.subspan(2)) : std::nullopt;
   if (!response) return {0xD5, 0x41, 0x01};  // the card stayed silent
   Bytes& r = *response;
+  if (control.Has("cut-reads") && r.size() > 13 && r[1] == 0x07) r.resize(13 + 8);
   if (control.Has("extra-blocks") && r.size() > 13 && r[1] == 0x07 && r[10] == 0) {
     r[12] = static_cast<uint8_t>(r[12] + 1);
     r.insert(r.end(), 16, 0xEE);

@@ -51,6 +51,8 @@ class Acr122Model {
 
   ReaderKind kind_;
   Bytes pending_;
+  size_t exchanges_ = 0;      // card commands so far, for the "blink" fault
+  bool missedAPoll_ = false;  // the card is away for the poll after a blink
   bool targetSelected_ = false;
 };
 

@@ -10,6 +10,10 @@
 //               long-length   "61 L" announces 40 bytes more than the answer holds
 //               extra-blocks  read answers carry one block more than asked for
 //               syscode-count Request System Code claims 255 codes
+//               blink         the card is lifted for a moment: every 7th card command goes
+//                             unanswered and the poll after it finds no card
+//               cut-reads     read answers end half-way through their first block (LEN
+//                             still counts the whole answer)
 //               short-reply   GET RESPONSE returns only the first 3 bytes (on readers of
 //                             other makes: the answer is cut short)
 //             and on readers of other makes (transparent_reader_model.h):

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <thread>
 #include <vector>
 
 namespace lorvane::app {
@@ -17,11 +18,15 @@ using cardimage::Id8;
 
 constexpr uint16_t kAnySystem = 0xFFFF;
 constexpr int32_t kMaxSystems = 255;          // Request System Code reports at most 255
-constexpr int32_t kMaxNodes = 0x10000;        // Search Service Code's index has 16 bits
 constexpr size_t kMaxBlocks = 256;            // a 2-byte block list element numbers 256 blocks
 constexpr uint16_t kEndOfNodes = 0xFFFF;      // the code Search Service Code gives past the end
 constexpr uint16_t kServiceEndCode = 0xFFFF;  // what a service has where an area has its end
+constexpr unsigned kNodeNumberShift = 6;      // a node code is its number and 6 attribute bits
 constexpr size_t kBlockBytes = 16;
+// A refusal is believed when the card gave it this many times in a row, answering a poll
+// after each; a command is tried this many times in all before the dump gives up.
+constexpr int kRefusalsBelieved = 2;
+constexpr int kAttemptsPerCommand = 4;
 
 std::string Hex4(uint32_t value) {
   char text[8];
@@ -34,12 +39,30 @@ bool ReadableWithoutKey(uint16_t code) { return (code & 1) != 0; }
 
 int16_t Status(int32_t result) { return static_cast<int16_t>(result); }
 
+std::string Duration(std::chrono::milliseconds span) {
+  if (span.count() % 1000 != 0) return std::to_string(span.count()) + " ms";
+  return std::to_string(span.count() / 1000) + " s";
+}
+
+std::string StatusPart(int16_t status) { return "(status " + std::to_string(status) + ")"; }
+
 enum class Batch { kRead, kRefused, kLost };
+// What one try of a command came to: done, refused by the card, or failed on the way.
+enum class Try { kDone, kRefused, kFailed };
+// What a poll of the card's IDm found.
+enum class Presence { kSame, kAbsent, kOther };
+
+struct Node {
+  uint16_t code = kEndOfNodes;
+  uint16_t end = kServiceEndCode;
+  bool pastTheEnd = false;
+};
 
 class CardDumper {
  public:
-  CardDumper(DumpReader& reader, const std::function<void(const std::string&)>& progress)
-      : reader_(reader), progress_(progress) {}
+  CardDumper(DumpReader& reader, const std::function<void(const std::string&)>& progress,
+             const DumpLimits& limits)
+      : reader_(reader), progress_(progress), limits_(limits) {}
 
   DumpResult Run() {
     reader_.Open();
@@ -67,8 +90,7 @@ class CardDumper {
                       ? "no card on the reader"
                       : "the card did not answer a poll of system " + Hex4(systemCode));
     }
-    if (status != FELICA_OK)
-      return Fail("the reader failed to poll (status " + std::to_string(status) + ")");
+    if (status != FELICA_OK) return Fail("the reader failed to poll " + StatusPart(status));
     const uint8_t* card = reader_.CurrentCard();
     if (card == nullptr) return Fail("the reader gave no card after a poll");
     std::copy_n(card, idm.size(), idm.begin());
@@ -76,10 +98,23 @@ class CardDumper {
     return true;
   }
 
+  // The poll that starts a system waits for a card lifted a moment ago to come back.
+  bool PollSystem(CardSystem& system) {
+    const auto deadline = std::chrono::steady_clock::now() + limits_.cardReturn;
+    while (Status(reader_.REQC(system.code)) == FELICA_NOTHING &&
+           std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(limits_.pollPause);
+    }
+    return Poll(system.code, system.idm, nullptr);
+  }
+
   bool ListSystems() {
     for (int32_t i = 0; i < kMaxSystems; ++i) {
       const uint16_t code = reader_.SystemCode(i);
       if (code == FELICA_NO_SYSTEM_CODE) break;
+      const auto same = [code](const CardSystem& s) { return s.code == code; };
+      if (std::any_of(image_.systems.begin(), image_.systems.end(), same))
+        return Fail("the card reported system " + Hex4(code) + " twice");
       image_.systems.push_back({code, {}, {}, {}});
     }
     if (image_.systems.empty()) return Fail("the card reported no system");
@@ -87,9 +122,10 @@ class CardDumper {
   }
 
   bool DumpSystem(CardSystem& system) {
+    system_ = &system;
     where_ = "system " + Hex4(system.code);
     progress_("system " + Hex4(system.code));
-    if (!Poll(system.code, system.idm, nullptr)) return false;
+    if (!PollSystem(system)) return false;
     if (!WalkNodes(system)) return false;
     for (CardService& service : system.services) {
       if (!ReadableWithoutKey(service.code)) continue;
@@ -102,23 +138,50 @@ class CardDumper {
     return true;
   }
 
+  // The areas and services in the order the card's search gives them, which is the order
+  // of their numbers; an entry seen before, a number lower than the one before or more
+  // entries than a card can hold are nonsense that would never end.
   bool WalkNodes(CardSystem& system) {
-    for (int32_t index = 0; index < kMaxNodes; ++index) {
-      uint32_t code = kEndOfNodes, end = 0;
-      const int16_t status = Status(reader_.ServiceCode(index, &code, &end));
-      const bool pastTheEnd = (code & 0xFFFF) == kEndOfNodes;
-      if (pastTheEnd && (status == FELICA_OK || status == FELICA_E_READ)) return true;
-      if (status != FELICA_OK) {
-        return Fail("the card stopped answering the search of its services (status " +
-                    std::to_string(status) + ")");
-      }
-      if ((end & 0xFFFF) != kServiceEndCode) {
-        system.areas.push_back({static_cast<uint16_t>(code), static_cast<uint16_t>(end)});
+    uint32_t lastNumber = 0;
+    for (int32_t index = 0; index <= kMaxNodesPerSystem; ++index) {
+      Node node;
+      if (!SearchNode(index, node)) return false;
+      if (node.pastTheEnd) return true;
+      const uint32_t number = node.code >> kNodeNumberShift;
+      if (SeenNode(system, node.code))
+        return Fail("the card's search of its services gave " + Hex4(node.code) + " twice");
+      if (number < lastNumber)
+        return Fail("the card's search of its services went back to " + Hex4(node.code));
+      lastNumber = number;
+      if (node.end != kServiceEndCode) {
+        system.areas.push_back({node.code, node.end});
       } else {
-        system.services.push_back({static_cast<uint16_t>(code), {}});
+        system.services.push_back({node.code, {}});
       }
     }
-    return true;
+    return Fail("the card's search of its services went past " +
+                std::to_string(kMaxNodesPerSystem) + " entries");
+  }
+
+  static bool SeenNode(const CardSystem& system, uint16_t code) {
+    const auto same = [code](const auto& node) { return node.code == code; };
+    return std::any_of(system.areas.begin(), system.areas.end(), same) ||
+           std::any_of(system.services.begin(), system.services.end(), same);
+  }
+
+  // One entry of the search; a failure while the card was away is tried again once it is
+  // back.
+  bool SearchNode(int32_t index, Node& node) {
+    int16_t status = FELICA_OK;
+    for (int attempt = 0; attempt < kAttemptsPerCommand; ++attempt) {
+      uint32_t code = kEndOfNodes, end = kServiceEndCode;
+      status = Status(reader_.ServiceCode(index, &code, &end));
+      node = {static_cast<uint16_t>(code), static_cast<uint16_t>(end), false};
+      node.pastTheEnd = node.code == kEndOfNodes;
+      if (status == FELICA_OK || (node.pastTheEnd && status == FELICA_E_READ)) return true;
+      if (!CardBackAfterFailure()) return false;
+    }
+    return Fail("the card stopped answering the search of its services " + StatusPart(status));
   }
 
   // Batches of 12 blocks while the card gives them all; the batch it refuses holds the
@@ -143,26 +206,71 @@ class CardDumper {
     return true;
   }
 
-  // Reads `count` blocks from `first` into the service when the card gives them all.
+  // Reads `count` blocks from `first` into the service. A refusal is believed when the
+  // card gave it twice in a row and answered a poll after each; a read that failed while
+  // the card was away is read again once it is back.
   Batch ReadBatch(CardService& service, size_t first, size_t count) {
+    int refusals = 0;
+    int16_t status = FELICA_OK;
+    for (int attempt = 0; attempt < kAttemptsPerCommand; ++attempt) {
+      const Try outcome = TryBatch(service, first, count, status);
+      if (outcome == Try::kDone) return Batch::kRead;
+      const Presence presence = PollCard();
+      if (presence == Presence::kSame && outcome == Try::kRefused) {
+        if (++refusals == kRefusalsBelieved) return Batch::kRefused;
+        continue;
+      }
+      refusals = 0;
+      if (!CardBack(presence)) return Batch::kLost;
+    }
+    where_ += ", block " + std::to_string(first);
+    Fail("reading failed " + StatusPart(status));
+    return Batch::kLost;
+  }
+
+  Try TryBatch(CardService& service, size_t first, size_t count, int16_t& status) {
     std::vector<BlockRef> refs(count);
     for (size_t i = 0; i < count; ++i) refs[i] = {service.code, static_cast<uint8_t>(first + i)};
     std::vector<uint8_t> data(kBlockBytes * count);
     uint8_t received = static_cast<uint8_t>(count);
-    const int16_t status = Status(reader_.Read2(refs.data(), &received, data.data()));
+    status = Status(reader_.Read2(refs.data(), &received, data.data()));
     if (status == FELICA_OK && received == count) {
       for (size_t i = 0; i < count; ++i) {
         Block block;
         std::memcpy(block.data(), &data[kBlockBytes * i], kBlockBytes);
         service.blocks.push_back(block);
       }
-      return Batch::kRead;
+      return Try::kDone;
     }
-    if (status == FELICA_OK || status == FELICA_NOTHING || status == FELICA_E_READ)
-      return Batch::kRefused;
-    where_ += ", block " + std::to_string(first);
-    Fail("reading failed (status " + std::to_string(status) + ")");
-    return Batch::kLost;
+    const bool refused = status == FELICA_NOTHING || status == FELICA_E_READ;
+    return refused && received == 0 ? Try::kRefused : Try::kFailed;
+  }
+
+  // Polls the system being dumped and tells whether its card is the one that answered.
+  Presence PollCard() {
+    if (Status(reader_.REQC(system_->code)) != FELICA_OK) return Presence::kAbsent;
+    const uint8_t* card = reader_.CurrentCard();
+    if (card == nullptr) return Presence::kAbsent;
+    return std::equal(system_->idm.begin(), system_->idm.end(), card) ? Presence::kSame
+                                                                      : Presence::kOther;
+  }
+
+  bool CardBackAfterFailure() { return CardBack(PollCard()); }
+
+  // Whether the card is there to try again: at once, or after it left and came back within
+  // the time limit. Another card ends the dump.
+  bool CardBack(Presence presence) {
+    const auto deadline = std::chrono::steady_clock::now() + limits_.cardReturn;
+    while (presence == Presence::kAbsent && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(limits_.pollPause);
+      presence = PollCard();
+    }
+    if (presence == Presence::kOther) return Fail("another card was laid on the reader");
+    if (presence == Presence::kAbsent) {
+      return Fail("the card left the reader and did not come back within " +
+                  Duration(limits_.cardReturn));
+    }
+    return true;
   }
 
   bool SameCardStillThere() {
@@ -181,15 +289,18 @@ class CardDumper {
 
   DumpReader& reader_;
   const std::function<void(const std::string&)>& progress_;
+  const DumpLimits& limits_;
   cardimage::CardImage image_;
+  CardSystem* system_ = nullptr;
   std::string where_;
   std::string failure_;
 };
 
 }  // namespace
 
-DumpResult DumpCard(DumpReader& reader, const std::function<void(const std::string&)>& progress) {
-  return CardDumper(reader, progress).Run();
+DumpResult DumpCard(DumpReader& reader, const std::function<void(const std::string&)>& progress,
+                    const DumpLimits& limits) {
+  return CardDumper(reader, progress, limits).Run();
 }
 
 std::string ScanTimeNow() {

@@ -3,11 +3,15 @@
 // reader plug-in's calls and kept as a card image. The card's IDm and PMm come from a first
 // poll; each system (in the order the card reports them) from a poll of that system, with
 // its areas and services in the order Search Service Code walks them; each service readable
-// without a key gives its blocks from 0 up to the first the card refuses. A last poll checks
-// that the same card is still there, so a card taken away during the dump is noticed even
-// where its reads failed like the end of a service.
+// without a key gives its blocks from 0 up to the first the card refuses. A read the card
+// refuses counts as the end of a service only when the card refused it twice, each time
+// answering a poll of its IDm right after; a read that failed while the card was away is
+// read again when the same card comes back within a time limit. The search of services is
+// bounded: a repeated or backward entry, or more entries than a card can hold, ends the dump
+// with a failure. A last poll checks that the same card is still there.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -36,6 +40,14 @@ class DumpReader {
 // Reads of one service are batches of this many blocks, as a card answers them.
 inline constexpr size_t kDumpBatchBlocks = 12;
 
+// Search Service Code past this many entries of one system is a card answering nonsense.
+inline constexpr int32_t kMaxNodesPerSystem = 1024;
+
+struct DumpLimits {
+  std::chrono::milliseconds cardReturn{10000};  // how long a lifted card may stay away
+  std::chrono::milliseconds pollPause{50};      // between polls while it is away
+};
+
 struct DumpResult {
   std::optional<cardimage::CardImage> image;  // set when the dump is complete
   std::string failure;                        // else where it stopped and why
@@ -43,7 +55,8 @@ struct DumpResult {
 
 // Dumps the card; `progress` gets a line per system and per service. The image's `scanned`
 // time is left for the caller.
-DumpResult DumpCard(DumpReader& reader, const std::function<void(const std::string&)>& progress);
+DumpResult DumpCard(DumpReader& reader, const std::function<void(const std::string&)>& progress,
+                    const DumpLimits& limits = {});
 
 // The current time as the card image's "scanned" field: "2026-12-08T10:15:00Z".
 std::string ScanTimeNow();

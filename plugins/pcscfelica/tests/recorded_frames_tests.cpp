@@ -209,13 +209,14 @@ TEST_P(EveryCarrier, AnswersThatDoNotFitAreRefusedUnread) {
   Command(kRead008B, "1D 09 " + kIdm + " 00 00 01 " + kBlock);
   Command(kRead008B, "2D 07 " + kIdm + " 00 00 01 " + kBlock);
   Command(kRead008B, "1D");
-  EXPECT_EQ(driver_->Read(0x008B, 0, guarded + 16), FELICA_E_READ);
+  // Each is a failed exchange, never the card's refusal.
+  EXPECT_EQ(driver_->Read(0x008B, 0, guarded + 16), FELICA_E_TRANSMIT);
   EXPECT_EQ(driver_->statusText(), "Reader Error : answer of another command or card.");
-  EXPECT_EQ(driver_->Read(0x008B, 0, guarded + 16), FELICA_E_READ);
+  EXPECT_EQ(driver_->Read(0x008B, 0, guarded + 16), FELICA_E_TRANSMIT);
   EXPECT_EQ(driver_->statusText(), "Reader Error : answer of another command or card.");
-  EXPECT_EQ(driver_->Read(0x008B, 0, guarded + 16), FELICA_E_READ);
+  EXPECT_EQ(driver_->Read(0x008B, 0, guarded + 16), FELICA_E_TRANSMIT);
   EXPECT_EQ(driver_->statusText(), "Reader Error : malformed answer.");
-  EXPECT_EQ(driver_->Read(0x008B, 0, guarded + 16), FELICA_E_READ);
+  EXPECT_EQ(driver_->Read(0x008B, 0, guarded + 16), FELICA_E_TRANSMIT);
   EXPECT_EQ(guarded[15], 0x77);
   EXPECT_EQ(guarded[16], 0x77);
   EXPECT_EQ(guarded[32], 0x77);
@@ -232,18 +233,27 @@ TEST_F(PcscFeliCaFrames, BrokenTransparentAnswersAreRefused) {
   Expect(Way::kT1, Exchange(kPoll0003), Answer(kPolled));
   Expect(Way::kT1, Exchange(kRequestSystems), Answer(kSystems));
   ASSERT_EQ(driver_->Poll(0x0003), FELICA_OK);
-  const std::string cases[][2] = {
-      {"C0 03 00 90 00 92 01 00 90 00", "Reader Error : malformed answer."},     // no 97
-      {"C0 03 00 90 00 97 30 1D 07 90 00", "Reader Error : malformed answer."},  // past the end
-      {"C0 03 02 6F 00 90 00", "Reader Error : object 2, 6F,00."},
-      {"97 02 02 07 90 00", "Reader Error : malformed answer."},  // no generic status
-      {"6A 81", "Reader Error : 6A,81."},
-      {kCardSilent, "Reader Error : no answer from the card."},
+  // Malformed answers are failed exchanges; the reader's and the card's failures are the
+  // command's.
+  struct Case {
+    std::string answer, text;
+    int16_t status;
+  };
+  const Case cases[] = {
+      {"C0 03 00 90 00 92 01 00 90 00", "Reader Error : malformed answer.",  // no 97
+       FELICA_E_TRANSMIT},
+      {"C0 03 00 90 00 97 30 1D 07 90 00", "Reader Error : malformed answer.",  // past the end
+       FELICA_E_TRANSMIT},
+      {"C0 03 02 6F 00 90 00", "Reader Error : object 2, 6F,00.", FELICA_E_READ},
+      {"97 02 02 07 90 00", "Reader Error : malformed answer.",  // no generic status
+       FELICA_E_TRANSMIT},
+      {"6A 81", "Reader Error : 6A,81.", FELICA_E_READ},
+      {kCardSilent, "Reader Error : no answer from the card.", FELICA_E_READ},
   };
   uint8_t data[16];
-  for (const auto& [answer, text] : cases) {
+  for (const auto& [answer, text, status] : cases) {
     Expect(Way::kT1, Exchange(kRead008B), answer);
-    EXPECT_EQ(driver_->Read(0x008B, 0, data), FELICA_E_READ) << answer;
+    EXPECT_EQ(driver_->Read(0x008B, 0, data), status) << answer;
     EXPECT_EQ(driver_->statusText(), text) << answer;
   }
   EndSession(Way::kT1);

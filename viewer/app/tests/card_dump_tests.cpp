@@ -53,6 +53,10 @@ class CardOnReader final : public DumpReader {
   int32_t REQC(uint16_t code) override {
     system_ = nullptr;
     if (Gone()) return FELICA_NOTHING;
+    if (swapped && calls_ > leaveAfterCalls) {  // another card was laid when it came back
+      for (CardSystem& s : card_.systems) s.idm[0] ^= 0xFF;
+      swapped = false;
+    }
     for (CardSystem& s : card_.systems) {
       if (!cardimage::SystemCodeMatches(code, s.code)) continue;
       system_ = &s;
@@ -73,9 +77,14 @@ class CardOnReader final : public DumpReader {
     if (Gone()) return FELICA_E_SEARCH;
     const auto nodes = cardimage::SearchOrder(*system_);
     if (endlessNodes) {
-      *code = 0x1000 + static_cast<uint32_t>(index % 2) * 2, *end = 0xFFFF;  // never FF FF
+      *code = 0x1000 + static_cast<uint32_t>(index), *end = 0xFFFF;  // never FF FF
       return FELICA_OK;
     }
+    if (repeatedNodes) {
+      *code = 0x1000 + static_cast<uint32_t>(index % 2) * 2, *end = 0xFFFF;
+      return FELICA_OK;
+    }
+    if (shortSearch) return FELICA_E_TRANSMIT;  // an answer too short to hold a code
     if (static_cast<size_t>(index) >= nodes.size()) return FELICA_E_READ;
     *code = nodes[index].code;
     *end = nodes[index].isArea ? nodes[index].end : 0xFFFF;
@@ -90,6 +99,7 @@ class CardOnReader final : public DumpReader {
     for (size_t i = 0; i < n; ++i) {
       const CardService* s = system_->FindService(static_cast<uint16_t>(refs[i].ServiceCode));
       if (s == nullptr || s->blocks.empty() || refused == s->code) return FELICA_NOTHING;
+      if (truncated == s->code) return FELICA_E_TRANSMIT;  // fewer blocks than it says
       if (refs[i].Block >= s->blocks.size()) return FELICA_E_READ;
     }
     for (size_t i = 0; i < n; ++i) {
@@ -102,12 +112,20 @@ class CardOnReader final : public DumpReader {
 
   size_t reads = 0;
   size_t leaveAfterCalls = SIZE_MAX;  // the card leaves after this many calls
+  size_t awayForCalls = SIZE_MAX;     // and answers again after this many more
+  bool swapped = false;               // the next poll finds another card
   uint16_t refused = 0;               // a service that refuses reading (01 A6)
+  uint16_t truncated = 0;             // a service whose read answers are cut short
   bool endlessSystems = false;
   bool endlessNodes = false;
+  bool repeatedNodes = false;
+  bool shortSearch = false;
 
  private:
-  bool Gone() { return calls_++ >= leaveAfterCalls; }
+  bool Gone() {
+    const size_t call = calls_++;
+    return call >= leaveAfterCalls && call - leaveAfterCalls < awayForCalls;
+  }
 
   CardImage card_;
   CardSystem* system_ = nullptr;
@@ -115,10 +133,31 @@ class CardOnReader final : public DumpReader {
   size_t calls_ = 0;
 };
 
-DumpResult Dump(CardOnReader& reader, std::vector<std::string>* lines = nullptr) {
-  return DumpCard(reader, [&](const std::string& line) {
-    if (lines != nullptr) lines->push_back(line);
-  });
+// A card that left comes back within a second, polled without a pause.
+constexpr DumpLimits kQuickLimits{std::chrono::milliseconds(1000), std::chrono::milliseconds(0)};
+
+DumpResult Dump(CardOnReader& reader, std::vector<std::string>* lines = nullptr,
+                const DumpLimits& limits = kQuickLimits) {
+  return DumpCard(
+      reader,
+      [&](const std::string& line) {
+        if (lines != nullptr) lines->push_back(line);
+      },
+      limits);
+}
+
+bool SameBlocks(const CardImage& got, const CardImage& want) {
+  if (got.systems.size() != want.systems.size()) return false;
+  for (size_t s = 0; s < want.systems.size(); ++s) {
+    const auto& a = got.systems[s].services;
+    const auto& b = want.systems[s].services;
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < b.size(); ++i) {
+      const bool readable = (b[i].code & 1) != 0;
+      if (a[i].code != b[i].code || (readable && a[i].blocks != b[i].blocks)) return false;
+    }
+  }
+  return true;
 }
 
 TEST(CardDump, TakesEverySystemNodeAndReadableBlock) {
@@ -156,8 +195,9 @@ TEST(CardDump, FindsTheEndOfEveryLengthInFewReads) {
     const DumpResult dump = Dump(reader);
     ASSERT_TRUE(dump.image) << n;
     EXPECT_EQ(dump.image->systems[0].services[0].blocks.size(), n);
-    // Whole batches of 12, the refused one, and at most four halvings of it.
-    EXPECT_LE(reader.reads, n / 12 + 1 + 4) << n;
+    // Whole batches of 12, the refused one, and at most four halvings of it; every refusal
+    // is asked twice.
+    EXPECT_LE(reader.reads, n / 12 + 2 * (1 + 4)) << n;
   }
 }
 
@@ -172,33 +212,36 @@ TEST(CardDump, AServiceThatRefusesReadingIsKeptWithoutBlocks) {
   EXPECT_EQ(dump.image->systems[0].FindService(0x0048)->blocks.size(), 0u);  // needs a key
 }
 
-TEST(CardDump, ACardThatLeavesGivesNoImageAndSaysWhere) {
+TEST(CardDump, ACardThatLeavesAndStaysAwayGivesNoImageAndSaysWhere) {
   {
     CardOnReader reader(TestCard());
     reader.leaveAfterCalls = 0;
     EXPECT_EQ(Dump(reader).failure, "no card on the reader");
   }
+  const DumpLimits briefly{std::chrono::milliseconds(5), std::chrono::milliseconds(1)};
   {
     CardOnReader reader(TestCard());
     reader.leaveAfterCalls = 16;  // while the blocks of 090F are read
-    const DumpResult dump = Dump(reader);
+    const DumpResult dump = Dump(reader, nullptr, briefly);
     EXPECT_FALSE(dump.image);
-    EXPECT_EQ(dump.failure, "reading failed (status -13) at system 0003, service 090F, block 12");
+    EXPECT_EQ(dump.failure.rfind("the card left the reader and did not come back within 5 ms at "
+                                 "system 0003, service ",
+                                 0),
+              0u)
+        << dump.failure;
   }
   {
     CardOnReader reader(TestCard());
     reader.leaveAfterCalls = 5;  // during the search of the services
-    const DumpResult dump = Dump(reader);
+    const DumpResult dump = Dump(reader, nullptr, briefly);
     EXPECT_FALSE(dump.image);
-    EXPECT_EQ(dump.failure.rfind("the card stopped answering the search", 0), 0u) << dump.failure;
+    EXPECT_EQ(dump.failure.rfind("the card left the reader", 0), 0u) << dump.failure;
   }
   // Every call of a whole dump but the last poll: the card left when it was all but done.
-  CardOnReader whole(TestCard());
-  Dump(whole);
-  for (size_t calls = 0; calls < 200; ++calls) {
+  for (size_t calls = 0; calls < 400; ++calls) {
     CardOnReader reader(TestCard());
     reader.leaveAfterCalls = calls;
-    const DumpResult dump = Dump(reader);
+    const DumpResult dump = Dump(reader, nullptr, briefly);
     if (dump.image) {
       EXPECT_GT(calls, 40u);  // it got through: the card left after the last call
       break;
@@ -207,17 +250,59 @@ TEST(CardDump, ACardThatLeavesGivesNoImageAndSaysWhere) {
   }
 }
 
-TEST(CardDump, NonsenseCountsAreBounded) {
+// A card lifted for a moment at any point of the dump is read again where it left, and the
+// image is the same as from a card that never moved; no refusal is made of its absence.
+TEST(CardDump, ACardLiftedForAMomentIsReadOnFromWhereItLeft) {
+  CardOnReader still(TestCard());
+  const DumpResult whole = Dump(still);
+  ASSERT_TRUE(whole.image);
+  for (size_t away : {1u, 3u, 8u}) {
+    for (size_t calls = 1; calls < 300; calls += 7) {
+      CardOnReader reader(TestCard());
+      reader.leaveAfterCalls = calls;
+      reader.awayForCalls = away;
+      const DumpResult dump = Dump(reader);
+      ASSERT_TRUE(dump.image) << calls << ": " << dump.failure;
+      EXPECT_TRUE(SameBlocks(*dump.image, TestCard())) << "lifted at call " << calls;
+    }
+  }
+}
+
+TEST(CardDump, AnotherCardLaidMidDumpEndsIt) {
+  CardOnReader reader(TestCard());
+  reader.leaveAfterCalls = 16;
+  reader.awayForCalls = 2;
+  reader.swapped = true;
+  const DumpResult dump = Dump(reader);
+  EXPECT_FALSE(dump.image);
+  EXPECT_EQ(dump.failure.rfind("another card was laid on the reader at system 0003", 0), 0u)
+      << dump.failure;
+}
+
+TEST(CardDump, NonsenseAnswersEndTheDumpWithAFailure) {
   CardOnReader systems(TestCard());
   systems.endlessSystems = true;
-  const DumpResult many = Dump(systems);
-  ASSERT_TRUE(many.image);
-  EXPECT_EQ(many.image->systems.size(), 255u);
+  EXPECT_EQ(Dump(systems).failure, "the card reported system 0003 twice");
+
   CardOnReader nodes(TestCard());
   nodes.endlessNodes = true;
-  const DumpResult endless = Dump(nodes);
-  ASSERT_TRUE(endless.image);
-  EXPECT_EQ(endless.image->systems[0].services.size(), 0x10000u);
+  EXPECT_EQ(Dump(nodes).failure,
+            "the card's search of its services went past 1024 entries at system 0003");
+
+  CardOnReader repeated(TestCard());
+  repeated.repeatedNodes = true;
+  EXPECT_EQ(Dump(repeated).failure,
+            "the card's search of its services gave 1000 twice at system 0003");
+
+  CardOnReader shortSearch(TestCard());
+  shortSearch.shortSearch = true;
+  EXPECT_EQ(Dump(shortSearch).failure,
+            "the card stopped answering the search of its services (status -13) at system 0003");
+
+  CardOnReader truncated(TestCard());
+  truncated.truncated = 0x184B;
+  EXPECT_EQ(Dump(truncated).failure,
+            "reading failed (status -13) at system 0003, service 184B, block 0");
 }
 
 TEST(CardDump, ScanTimeIsIsoUtc) {

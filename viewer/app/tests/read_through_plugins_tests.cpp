@@ -97,6 +97,37 @@ TEST_P(ReadThroughPellix, ADumpReadsBackAsTheCardOnTheReader) {
   EXPECT_FALSE(std::filesystem::exists(dump.string() + "2"));
 }
 
+// A card lifted for a moment, again and again, is dumped whole; a card whose read answers
+// are cut short is not dumped at all.
+TEST_P(ReadThroughPellix, ADumpIsCompleteOrNotWritten) {
+  ProgramFolder program;
+  const auto cardFile = program.dir().path() / "samples/sample-transit.json";
+  vreader::PrivatePcscd pcscd(1, GetParam(), cardFile);
+  ASSERT_TRUE(pcscd.running());
+  const auto still = program.dir().path() / "still.json";
+  ASSERT_EQ(RunProgram(program.Lorvane(), {"--dump", still.string()}).status, kExitDumped);
+
+  pcscd.SetFault("blink");
+  const auto blinking = program.dir().path() / "blinking.json";
+  const auto r = RunProgram(program.Lorvane(), {"--dump", blinking.string()});
+  ASSERT_EQ(r.status, kExitDumped) << r.err;
+  std::string error;
+  auto a = cardimage::LoadCardImage(still, error);
+  const auto b = cardimage::LoadCardImage(blinking, error);
+  ASSERT_TRUE(a && b) << error;
+  a->scanned = b->scanned;
+  EXPECT_EQ(cardimage::SerializeCardImageJson(*a), cardimage::SerializeCardImageJson(*b));
+
+  pcscd.SetFault("cut-reads");
+  const auto cut = program.dir().path() / "cut.json";
+  const auto c = RunProgram(program.Lorvane(), {"--dump", cut.string()});
+  EXPECT_EQ(c.status, kExitNotDumped) << c.err;
+  EXPECT_NE(c.err.find("nothing was saved: reading failed (status -13) at system 0003, service "),
+            std::string::npos)
+      << c.err;
+  EXPECT_FALSE(std::filesystem::exists(cut));
+}
+
 INSTANTIATE_TEST_SUITE_P(Readers, ReadThroughPellix,
                          ::testing::Values(vreader::ReaderKind::kSam, vreader::ReaderKind::kPicc),
                          [](const auto& kind) {
