@@ -7,6 +7,7 @@
 #include <array>
 #include <cstring>
 
+#include "pellix/pcsc_call_bound.h"
 #include "pellix/trace_channel.h"
 #include "pellix/wire_format.h"
 
@@ -27,20 +28,20 @@ std::vector<const char*> SplitMultiString(const char* list) {
 
 PcscConnection::PcscConnection() : escapeCode_(wire::kEscapeControlCode) {
   SCARDCONTEXT context = 0;
-  lastResult_ = SCardEstablishContext(SCARD_SCOPE_USER, nullptr, nullptr, &context);
+  lastResult_ = BoundedEstablishContext(SCARD_SCOPE_USER, &context);
   if (lastResult_ == SCARD_S_SUCCESS) {
     context_ = context;
     return;
   }
-  if (context != 0) SCardReleaseContext(context);
+  if (context != 0) BoundedReleaseContext(context);
   DebugTrace("Failed SCardEstablishContext()");
 }
 
 PcscConnection::~PcscConnection() {
   ReleaseReaders();
   ReleaseGroups();
-  if (card_ != 0) SCardDisconnect(card_, SCARD_LEAVE_CARD);
-  if (context_ != 0) SCardReleaseContext(context_);
+  if (card_ != 0) BoundedDisconnect(card_, SCARD_LEAVE_CARD);
+  if (context_ != 0) BoundedReleaseContext(context_);
 }
 
 void PcscConnection::SetStatusText(const std::string& text) {
@@ -88,8 +89,7 @@ int16_t PcscConnection::ListGroups() {
   if (context_ == 0) return NoContext();
   ReleaseGroups();
   LPSTR list = nullptr;
-  DWORD length = SCARD_AUTOALLOCATE;
-  lastResult_ = SCardListReaderGroups(context_, reinterpret_cast<LPSTR>(&list), &length);
+  lastResult_ = BoundedListReaderGroups(context_, &list);
   if (lastResult_ != SCARD_S_SUCCESS) return ApiError(lastResult_, FELICA_E_TRANSMIT);
   groupList_ = list;
   currentGroup_ = 0;
@@ -130,8 +130,7 @@ int16_t PcscConnection::ListReaders() {
   // The group argument is a multi-string: it covers this group and every one after it.
   const char* groups = currentGroup_ < groupNames_.size() ? groupNames_[currentGroup_] : nullptr;
   LPSTR list = nullptr;
-  DWORD length = SCARD_AUTOALLOCATE;
-  lastResult_ = SCardListReaders(context_, groups, reinterpret_cast<LPSTR>(&list), &length);
+  lastResult_ = BoundedListReaders(context_, groups, &list);
   if (lastResult_ != SCARD_S_SUCCESS) return ApiError(lastResult_, FELICA_E_LIST_READERS);
   readerList_ = list;
   currentReader_ = 0;
@@ -171,9 +170,9 @@ LONG PcscConnection::ConnectDirect() {
 LONG PcscConnection::ConnectWith(DWORD share, DWORD protocols, Link link) {
   SCARDHANDLE handle = 0;
   DWORD protocol = SCARD_PROTOCOL_UNDEFINED;
-  lastResult_ = SCardConnect(context_, readerName_.c_str(), share, protocols, &handle, &protocol);
+  lastResult_ = BoundedConnect(context_, readerName_, share, protocols, &handle, &protocol);
   if (lastResult_ != SCARD_S_SUCCESS) {
-    if (handle != 0) SCardDisconnect(handle, SCARD_LEAVE_CARD);
+    if (handle != 0) BoundedDisconnect(handle, SCARD_LEAVE_CARD);
     return lastResult_;
   }
   card_ = handle;
@@ -183,7 +182,7 @@ LONG PcscConnection::ConnectWith(DWORD share, DWORD protocols, Link link) {
 }
 
 void PcscConnection::DropHandle() {
-  if (card_ != 0) SCardDisconnect(card_, SCARD_LEAVE_CARD);
+  if (card_ != 0) BoundedDisconnect(card_, SCARD_LEAVE_CARD);
   card_ = 0;
   link_ = Link::kNone;
   protocol_ = SCARD_PROTOCOL_UNDEFINED;
@@ -197,7 +196,7 @@ int16_t PcscConnection::Disconnect() {
     }
     if (card_ == 0) return Report(Outcome::kAlreadyDisconnected);
     if (context_ == 0) return NoContext();
-    lastResult_ = SCardDisconnect(card_, SCARD_LEAVE_CARD);
+    lastResult_ = BoundedDisconnect(card_, SCARD_LEAVE_CARD);
     if (lastResult_ != SCARD_S_SUCCESS) return ApiError(lastResult_, FELICA_E_TRANSMIT);
     card_ = 0;
     link_ = Link::kNone;
@@ -214,8 +213,7 @@ LONG PcscConnection::Send(std::span<const uint8_t> apdu, uint8_t* answer, size_t
   if (tap_ != nullptr) tap_->Sent(apdu);
   DWORD length = static_cast<DWORD>(capacity);
   const SCARD_IO_REQUEST* pci = protocol_ == SCARD_PROTOCOL_T1 ? SCARD_PCI_T1 : SCARD_PCI_T0;
-  const LONG result = SCardTransmit(card_, pci, apdu.data(), static_cast<DWORD>(apdu.size()),
-                                    nullptr, answer, &length);
+  const LONG result = BoundedTransmit(card_, pci, apdu, answer, &length);
   if (result == SCARD_S_SUCCESS) received = std::min<size_t>(length, capacity);
   if (tap_ != nullptr) tap_->Received({answer, received}, result);
   return result;
@@ -226,8 +224,8 @@ LONG PcscConnection::Control(DWORD code, std::span<const uint8_t> input, uint8_t
   received = 0;
   if (tap_ != nullptr) tap_->Sent(input);
   DWORD length = 0;
-  const LONG result = SCardControl(card_, code, input.data(), static_cast<DWORD>(input.size()),
-                                   answer, static_cast<DWORD>(capacity), &length);
+  const LONG result =
+      BoundedControl(card_, code, input, answer, static_cast<DWORD>(capacity), &length);
   if (result == SCARD_S_SUCCESS) received = std::min<size_t>(length, capacity);
   if (tap_ != nullptr) tap_->Received({answer, received}, result);
   return result;

@@ -180,8 +180,13 @@ bool PrivatePcscd::WaitReady() const {
   return false;
 }
 
+void PrivatePcscd::Pause(bool paused) const {
+  if (pid_ > 0) kill(pid_, paused ? SIGSTOP : SIGCONT);
+}
+
 void PrivatePcscd::Stop() {
   if (pid_ <= 0) return;
+  kill(pid_, SIGCONT);
   kill(pid_, SIGTERM);
   int status = 0;
   for (int i = 0; i < 300 && waitpid(pid_, &status, WNOHANG) == 0; ++i)

@@ -36,6 +36,9 @@ class PrivatePcscd {
 
   bool running() const { return pid_ > 0; }
   void Stop();
+  // Stops pcscd where it stands (SIGSTOP) or lets it go on: stopped, it still accepts on its
+  // socket but answers nothing.
+  void Pause(bool paused) const;
   // The control folder of reader i (see reader_control.h).
   std::filesystem::path Control(size_t reader = 0) const;
   void SetCard(const std::filesystem::path& image, size_t reader = 0) const;

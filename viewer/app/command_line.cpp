@@ -6,6 +6,7 @@
 
 #include "build_info.h"
 #include "cardimage/card_image.h"
+#include "pellix/pcsc_call_bound.h"
 #include "pellix/reader_names.h"
 #include "platform/safe_format.h"
 #include "platform/text_codec.h"
@@ -16,6 +17,7 @@
 #include "viewer/app/viewer_app.h"
 #include "viewer/archive/history_csv.h"
 #include "viewer/readercheck/kernel_nfc_drivers.h"
+#include "viewer/readercheck/pcsc_service.h"
 #include "viewer/readercheck/reader_check.h"
 
 namespace lorvane::app {
@@ -150,7 +152,10 @@ bool ServeCard(MainDialogModel& model, const CommandLine& command) {
 std::string ProbeAnswer(const pluginhost::ProbeOutcome& outcome) {
   switch (outcome.initialize) {
     case FELICA_E_NO_CONTEXT:
-      return "no PC/SC service (is pcscd installed and running?)";
+      if (const std::string problem = readercheck::ServiceProblem(readercheck::EstablishResult());
+          !problem.empty())
+        return problem;
+      return "could not reach the PC/SC service";
     case FELICA_E_LIST_READERS:
       return "no reader found";
     default:
@@ -225,6 +230,16 @@ int RunDump(const CommandLine& command, ViewerApp& app) {
   std::fprintf(stderr, "lorvane: saved %s\n", command.dump->c_str());
   return kExitDumped;
 }
+
+// A PC/SC service that stopped answering made the plug-ins give up on it: whatever was
+// shown instead (the bundled sample), the user is told, with how to restart it.
+int TellingAHungService(int status) {
+  if (pellix::PcscServiceHung())
+    std::fprintf(stderr, "lorvane: %s\n", readercheck::ServiceProblem(SCARD_E_TIMEOUT).c_str());
+  return status;
+}
+
+int RunRead(const CommandLine& command, ViewerApp& app);
 
 // --check-reader: the set-up, step by step, on standard output.
 int RunCheckReader(const CommandLine& command, ViewerApp& app) {
@@ -342,10 +357,16 @@ int RunCommandLine(const CommandLine& command, const std::string& executable) {
     return kExitRead;
   }
   ViewerApp app(executable);
-  if (command.dump) return RunDump(command, app);
+  if (command.dump) return TellingAHungService(RunDump(command, app));
   if (command.checkReader) return RunCheckReader(command, app);
   if (!command.historyImport.empty()) return RunHistoryImport(command, app);
   if (command.historyForget) return RunHistoryForget(command, app);
+  return TellingAHungService(RunRead(command, app));
+}
+
+namespace {
+
+int RunRead(const CommandLine& command, ViewerApp& app) {
   if (!StartLanguages(app, command)) return kExitUsage;
   const std::filesystem::path folder = command.definitions
                                            ? std::filesystem::path(*command.definitions)
@@ -377,4 +398,5 @@ int RunCommandLine(const CommandLine& command, const std::string& executable) {
   return views.empty() ? kExitNotRead : kExitRead;
 }
 
+}  // namespace
 }  // namespace lorvane::app

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "pellix/pcsc_call_bound.h"
+#include "pellix/pcsc_connection.h"
 #include "pellix/reader_names.h"
 
 namespace lorvane::readercheck {
@@ -15,13 +17,12 @@ namespace {
 
 // The readers a context lists, from the service's multi-string.
 LONG ListReaders(SCARDCONTEXT context, std::vector<SurveyedReader>& readers) {
-  DWORD length = 0;
-  LONG result = SCardListReaders(context, nullptr, nullptr, &length);
+  LPSTR list = nullptr;
+  const LONG result = pellix::BoundedListReaders(context, nullptr, &list);
   if (result != SCARD_S_SUCCESS) return result;
-  std::string names(length, '\0');
-  result = SCardListReaders(context, nullptr, names.data(), &length);
-  if (result != SCARD_S_SUCCESS) return result;
-  names.resize(std::min<size_t>(length, names.size()));
+  std::string names;
+  for (const char* name : pellix::SplitMultiString(list)) names.append(name).push_back('\0');
+  SCardFreeMemory(context, list);
   for (size_t at = 0; at < names.size() && names[at] != '\0';) {
     const size_t end = std::min(names.find('\0', at), names.size());
     SurveyedReader reader;
@@ -38,17 +39,17 @@ LONG ListReaders(SCARDCONTEXT context, std::vector<SurveyedReader>& readers) {
 void AskForEscape(SCARDCONTEXT context, SurveyedReader& reader) {
   SCARDHANDLE handle = 0;
   DWORD protocol = 0;
-  LONG result = SCardConnect(context, reader.name.c_str(), SCARD_SHARE_DIRECT,
-                             SCARD_PROTOCOL_UNDEFINED, &handle, &protocol);
+  LONG result = pellix::BoundedConnect(context, reader.name, SCARD_SHARE_DIRECT,
+                                       SCARD_PROTOCOL_UNDEFINED, &handle, &protocol);
   if (result != SCARD_S_SUCCESS) {
     reader.escapeProblem = result;
     return;
   }
   std::array<unsigned char, 256> features{};
   DWORD length = 0;
-  result = SCardControl(handle, CM_IOCTL_GET_FEATURE_REQUEST, nullptr, 0, features.data(),
-                        features.size(), &length);
-  SCardDisconnect(handle, SCARD_LEAVE_CARD);
+  result = pellix::BoundedControl(handle, CM_IOCTL_GET_FEATURE_REQUEST, {}, features.data(),
+                                  features.size(), &length);
+  pellix::BoundedDisconnect(handle, SCARD_LEAVE_CARD);
   if (result != SCARD_S_SUCCESS) {
     reader.escapeProblem = result;
     return;
@@ -113,14 +114,14 @@ std::string PcscResultText(LONG result) {
 PcscSurvey SurveyPcsc() {
   PcscSurvey survey;
   SCARDCONTEXT context = 0;
-  survey.service = SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context);
+  survey.service = pellix::BoundedEstablishContext(SCARD_SCOPE_SYSTEM, &context);
   if (survey.service != SCARD_S_SUCCESS) return survey;
   survey.listing = ListReaders(context, survey.readers);
   for (SurveyedReader& reader : survey.readers) {
     if (!pellix::IsSamReader(reader.name)) AskForEscape(context, reader);
   }
   survey.acsDriver = AcsDriverInstalled();
-  SCardReleaseContext(context);
+  pellix::BoundedReleaseContext(context);
   return survey;
 }
 

@@ -10,6 +10,7 @@
 #include "pellix/reader_names.h"
 #include "platform/text_codec.h"
 #include "plugin-api/felica_plugin.h"
+#include "viewer/readercheck/pcsc_service.h"
 
 namespace lorvane::readercheck {
 namespace {
@@ -18,10 +19,6 @@ constexpr char16_t kPellixName[] = u"pellix.so";
 constexpr int32_t kMaxEntries = 64;
 constexpr uint16_t kAnySystem = 0xFFFF;
 
-const char kInstallPcscd[] =
-    "  Fix: install and start the PC/SC service:\n"
-    "    sudo apt install pcscd libccid\n"
-    "    sudo systemctl enable --now pcscd.socket";
 const char kPlugTheReaderIn[] =
     "  Fix: plug the reader in. If it is plugged in and lsusb lists it (072f:2200 for an\n"
     "  ACR122U), a kernel NFC driver may hold it (see below), or the reader driver is\n"
@@ -292,8 +289,7 @@ CheckReport CheckReaders(const PcscSurvey& survey, const PellixView& pellix,
   CheckReport report;
   auto& lines = report.lines;
   if (survey.service != SCARD_S_SUCCESS) {
-    lines.push_back("PC/SC service: does not answer (" + PcscResultText(survey.service) + ").");
-    lines.push_back(kInstallPcscd);
+    for (const std::string& line : ServiceCheckLines(survey.service)) lines.push_back(line);
   } else {
     lines.push_back("PC/SC service: answers.");
     AddReaders(survey, lines);

@@ -13,10 +13,12 @@
 #include <QSignalBlocker>
 #include <string>
 
+#include "pellix/pcsc_call_bound.h"
 #include "platform/qt/dialog_template.h"
 #include "platform/text_codec.h"
 #include "viewer/app/history_commands.h"
 #include "viewer/app/popup_menu.h"
+#include "viewer/readercheck/pcsc_service.h"
 #include "viewer/ui/about_dialog.h"
 #include "viewer/ui/archive_dialog.h"
 #include "viewer/ui/artwork.h"
@@ -206,7 +208,16 @@ void MainDialog::ReadCards() {
     ShowReadList();
   } else {
     ResetViews();
+    TellAHungService();
   }
+}
+
+// A PC/SC service that stopped answering is named, with how to restart it, each time a
+// read found nothing because of it.
+void MainDialog::TellAHungService() {
+  if (!pellix::PcscServiceHung()) return;
+  ShowMessageBox(this, platform::U16(readercheck::ServiceProblem(SCARD_E_TIMEOUT)),
+                 app::kErrorCaption, pluginhost::MessageKind::kError);
 }
 
 void MainDialog::ShowSelectedTab() {

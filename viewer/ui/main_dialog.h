@@ -42,6 +42,7 @@ class MainDialog final : public QDialog, private app::LayoutSurface {
   ~MainDialog() override;
 
   void ReadCards();
+  void TellAHungService();
   void ShowSelectedTab();
   void ResetViews();
   void ReloadLanguage();

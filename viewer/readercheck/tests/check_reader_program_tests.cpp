@@ -2,6 +2,14 @@
 // lorvane --check-reader against the real pcscd and the virtual readers: each trouble a user
 // can meet is told apart, with its fix, and the exit status says whether a reader is usable.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <future>
+#include <thread>
 
 #include "testing/support/program_folder.h"
 #include "testing/support/program_runner.h"
@@ -44,6 +52,70 @@ TEST_F(CheckReaderProgram, NoServiceAndNoReader) {
   EXPECT_TRUE(Says(none, "PC/SC service: answers.")) << none.out;
   EXPECT_TRUE(Says(none, "Readers: the PC/SC service lists none")) << none.out;
   EXPECT_TRUE(Says(none, "Result: no usable reader.")) << none.out;
+}
+
+// A stopped pcscd still accepts on its socket and never answers: --check-reader, --read and
+// --dump each end after the 10 s bound with a message that names the service and the fix.
+TEST_F(CheckReaderProgram, AStoppedServiceIsToldWithinTheBound) {
+  PrivatePcscd pcscd(1, ReaderKind::kSam, Card());
+  ASSERT_TRUE(pcscd.running());
+  pcscd.Pause(true);
+  const auto started = std::chrono::steady_clock::now();
+  auto check = std::async(std::launch::async, [&] { return Check(); });
+  auto read = std::async(std::launch::async, [&] {
+    return lorvane::testing::RunProgram(program_.Lorvane(), {"--read"});
+  });
+  const fs::path out = program_.dir().path() / "dump.json";
+  auto dump = std::async(std::launch::async, [&] {
+    return lorvane::testing::RunProgram(program_.Lorvane(), {"--dump", out.string()});
+  });
+  const ProgramResult checked = check.get(), r = read.get(), d = dump.get();
+  pcscd.Pause(false);
+  const auto took = std::chrono::steady_clock::now() - started;
+  EXPECT_LT(took, std::chrono::seconds(60));  // the bound, not forever
+  EXPECT_EQ(checked.status, 1);
+  EXPECT_TRUE(Says(checked, "PC/SC service: did not answer within 10 s")) << checked.out;
+  EXPECT_TRUE(Says(checked, "sudo systemctl restart pcscd")) << checked.out;
+  const std::string told = "the PC/SC service (pcscd) did not answer within 10 s: restart it";
+  EXPECT_NE(r.err.find(told), std::string::npos) << r.err;
+  EXPECT_EQ(d.status, 1);
+  EXPECT_NE(d.err.find(told), std::string::npos) << d.err;
+  EXPECT_FALSE(fs::exists(out));
+}
+
+// Something on the service's socket that answers, but not as pcscd does, is not "install
+// pcscd".
+TEST_F(CheckReaderProgram, ASocketAnsweringGarbageIsNotTakenForAMissingService) {
+  const fs::path socketPath = program_.dir().path() / "not-pcscd.comm";
+  const int server = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(server, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(server, 8), 0);
+  std::thread answering([server] {
+    for (;;) {
+      const int client = accept(server, nullptr, nullptr);
+      if (client < 0) return;
+      char request[64];
+      if (read(client, request, sizeof request) > 0) {
+        const char garbage[] = "HTTP/1.0 400 Bad Request\r\n\r\n";
+        if (write(client, garbage, sizeof garbage - 1) < 0) {
+        }
+      }
+      close(client);
+    }
+  });
+  const ProgramResult r = lorvane::testing::RunProgramAfter(
+      "PCSCLITE_CSOCK_NAME=" + socketPath.string(), program_.Lorvane(), {"--check-reader"});
+  shutdown(server, SHUT_RDWR);
+  close(server);
+  answering.join();
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Says(r, "PC/SC service: something answers on its socket " + socketPath.string()))
+      << r.out;
+  EXPECT_FALSE(Says(r, "sudo apt install pcscd")) << r.out;
 }
 
 TEST_F(CheckReaderProgram, TheSamReaderWithAndWithoutACard) {
