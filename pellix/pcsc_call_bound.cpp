@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <string>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/bounded_call.h"
@@ -67,8 +67,8 @@ LONG BoundedListReaders(SCARDCONTEXT context, const char* groups, LPSTR* list) {
   return result;
 }
 
-LONG BoundedConnect(SCARDCONTEXT context, const std::string& reader, DWORD share,
-                    DWORD protocols, SCARDHANDLE* card, DWORD* protocol) {
+LONG BoundedConnect(SCARDCONTEXT context, const std::string& reader, DWORD share, DWORD protocols,
+                    SCARDHANDLE* card, DWORD* protocol) {
   struct Out {
     SCARDHANDLE card = 0;
     DWORD protocol = SCARD_PROTOCOL_UNDEFINED;
@@ -85,8 +85,8 @@ LONG BoundedDisconnect(SCARDHANDLE card, DWORD disposition) {
   return BoundedPcscCall([card, disposition] { return SCardDisconnect(card, disposition); });
 }
 
-LONG BoundedTransmit(SCARDHANDLE card, const SCARD_IO_REQUEST* pci,
-                     std::span<const uint8_t> apdu, uint8_t* answer, DWORD* length) {
+LONG BoundedTransmit(SCARDHANDLE card, const SCARD_IO_REQUEST* pci, std::span<const uint8_t> apdu,
+                     uint8_t* answer, DWORD* length) {
   struct Io {
     std::vector<uint8_t> apdu, answer;
     DWORD length = 0;
@@ -106,8 +106,8 @@ LONG BoundedTransmit(SCARDHANDLE card, const SCARD_IO_REQUEST* pci,
   return result;
 }
 
-LONG BoundedControl(SCARDHANDLE card, DWORD code, std::span<const uint8_t> input,
-                    uint8_t* answer, DWORD capacity, DWORD* length) {
+LONG BoundedControl(SCARDHANDLE card, DWORD code, std::span<const uint8_t> input, uint8_t* answer,
+                    DWORD capacity, DWORD* length) {
   struct Io {
     std::vector<uint8_t> input, answer;
     DWORD length = 0;

@@ -26,8 +26,7 @@
 
 namespace lorvane::pellix {
 
-LONG BoundedPcscCall(std::function<LONG()> call,
-                     std::chrono::milliseconds limit = kPcscCallLimit);
+LONG BoundedPcscCall(std::function<LONG()> call, std::chrono::milliseconds limit = kPcscCallLimit);
 
 // The PC/SC calls, bounded. Outputs are written only when the call came back in time;
 // lists are allocated by the library (SCARD_AUTOALLOCATE) and freed with SCardFreeMemory.
@@ -36,13 +35,13 @@ LONG BoundedReleaseContext(SCARDCONTEXT context);
 LONG BoundedListReaderGroups(SCARDCONTEXT context, LPSTR* list);
 // `groups` is a multi-string (or null for every group).
 LONG BoundedListReaders(SCARDCONTEXT context, const char* groups, LPSTR* list);
-LONG BoundedConnect(SCARDCONTEXT context, const std::string& reader, DWORD share,
-                    DWORD protocols, SCARDHANDLE* card, DWORD* protocol);
+LONG BoundedConnect(SCARDCONTEXT context, const std::string& reader, DWORD share, DWORD protocols,
+                    SCARDHANDLE* card, DWORD* protocol);
 LONG BoundedDisconnect(SCARDHANDLE card, DWORD disposition);
 // `length` is the answer's capacity on the way in and its length on the way out.
-LONG BoundedTransmit(SCARDHANDLE card, const SCARD_IO_REQUEST* pci,
-                     std::span<const uint8_t> apdu, uint8_t* answer, DWORD* length);
-LONG BoundedControl(SCARDHANDLE card, DWORD code, std::span<const uint8_t> input,
-                    uint8_t* answer, DWORD capacity, DWORD* length);
+LONG BoundedTransmit(SCARDHANDLE card, const SCARD_IO_REQUEST* pci, std::span<const uint8_t> apdu,
+                     uint8_t* answer, DWORD* length);
+LONG BoundedControl(SCARDHANDLE card, DWORD code, std::span<const uint8_t> input, uint8_t* answer,
+                    DWORD capacity, DWORD* length);
 
 }  // namespace lorvane::pellix

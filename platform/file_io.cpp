@@ -12,6 +12,7 @@
 #include <cstring>
 #include <thread>
 #include <utility>
+#include "platform/folder_trust.h"
 
 namespace lorvane::platform {
 namespace {
@@ -167,11 +168,19 @@ bool RewriteInPlace(const std::filesystem::path& file, const std::string& bytes,
 
 }  // namespace
 
-std::filesystem::path FollowLinks(const std::filesystem::path& path) {
+std::filesystem::path FollowLinks(const std::filesystem::path& path, std::string* refused) {
   std::filesystem::path current = path;
   for (int hop = 0; hop < kMaxLinks; ++hop) {
     struct stat st {};
     if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    const std::filesystem::path folder =
+        current.parent_path().empty() ? std::filesystem::path(".") : current.parent_path();
+    if (const std::string problem = FolderTrustProblem(folder); !problem.empty()) {
+      if (refused != nullptr)
+        *refused = "is a symbolic link in " + folder.string() + ", which " + problem +
+                   ": it is not followed";
+      return current;
+    }
     std::error_code ec;
     const std::filesystem::path target = std::filesystem::read_symlink(current, ec);
     if (ec) return current;
@@ -222,7 +231,9 @@ bool IsReadableRegularFile(const std::filesystem::path& path, std::string& reaso
 }
 
 std::string SaveFile(const std::filesystem::path& path, const std::string& bytes, SaveMode mode) {
-  const std::filesystem::path file = FollowLinks(path);
+  std::string refused;
+  const std::filesystem::path file = FollowLinks(path, &refused);
+  if (!refused.empty()) return refused;
   struct stat st {};
   const bool exists = ::stat(file.c_str(), &st) == 0;
   if (exists && !S_ISREG(st.st_mode)) return NotRegular(st.st_mode);
@@ -240,7 +251,9 @@ std::string SaveFile(const std::filesystem::path& path, const std::string& bytes
 }
 
 FileLock::FileLock(const std::filesystem::path& path) {
-  const std::filesystem::path file = FollowLinks(path);
+  std::string refused;
+  const std::filesystem::path file = FollowLinks(path, &refused);
+  if (!refused.empty()) return;
   const auto deadline = std::chrono::steady_clock::now() + kLockPatience;
   while (std::chrono::steady_clock::now() < deadline) {
     int raw = OpenNonBlocking(file, O_RDONLY);

@@ -60,6 +60,9 @@ class FileLock {
 };
 
 // The file a path names once symbolic links are followed (the path itself when it is none).
-std::filesystem::path FollowLinks(const std::filesystem::path& path);
+// A link is followed only where it lies in a folder of the user's own (folder_trust.h): a
+// link another user could have planted is not, and `refused` (when given) says why.
+std::filesystem::path FollowLinks(const std::filesystem::path& path,
+                                  std::string* refused = nullptr);
 
 }  // namespace lorvane::platform

@@ -14,6 +14,7 @@
 
 #include "platform/file_io.h"
 #include "platform/file_problems.h"
+#include "platform/folder_trust.h"
 #include "platform/ini_profile.h"
 #include "platform/text_codec.h"
 #include "testing/support/temp_dir.h"
@@ -95,6 +96,29 @@ TEST_F(FileSafetyTest, ASaveGoesThroughALinkToItsTarget) {
   ASSERT_TRUE(WriteProfileString(u"S", u"k", u"new", link));
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(dir_.Read("real/settings.ini"), "[S]\nk=new\n");
+}
+
+// A link planted in a folder others can write is never followed: the file it points at stays
+// as it was, and the save says why. The same link in the user's own folder is followed.
+TEST_F(FileSafetyTest, ALinkInAFolderOthersCanWriteIsNotFollowed) {
+  const fs::path victim = dir_.Write("victim.txt", "precious\n");
+  const fs::path shared = dir_.path() / "shared";
+  fs::create_directory(shared);
+  fs::permissions(shared, fs::perms::all);  // 0777, as a careless folder is
+  fs::create_symlink(victim, shared / "lorvane.INI");
+  EXPECT_EQ(FolderTrustProblem(shared), "is writable by every user");
+  EXPECT_FALSE(WriteProfileString(u"S", u"k", u"new", shared / "lorvane.INI"));
+  EXPECT_EQ(dir_.Read("victim.txt"), "precious\n");
+  EXPECT_EQ(SaveFile(shared / "lorvane.INI", "x"),
+            "is a symbolic link in " + shared.string() +
+                ", which is writable by every user: it is not followed");
+  EXPECT_EQ(dir_.Read("victim.txt"), "precious\n");
+
+  fs::permissions(shared, fs::perms::owner_all);
+  EXPECT_TRUE(IsOwnFolder(shared));
+  EXPECT_EQ(SaveFile(shared / "lorvane.INI", "x"), "");
+  EXPECT_EQ(dir_.Read("victim.txt"), "x");
+  EXPECT_TRUE(fs::is_symlink(shared / "lorvane.INI"));
 }
 
 TEST_F(FileSafetyTest, AStaleTemporaryFileIsRemovedByTheNextSave) {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -142,6 +143,7 @@ class DLLHost {
   bool IsAnotherProgramFolder(const std::u16string& folder) const;
   // A library loaded to be judged; one that exists but does not load is noted with the reason.
   platform::LibraryHandle LoadCandidate(const std::u16string& path);
+  bool InOwnFolder(const std::u16string& path);
   // Identify, with the verdict noted.
   bool Accepted(DLLInfo& record, uint16_t compareCount, const std::u16string& path);
   void ReidentifySaved();
@@ -159,7 +161,8 @@ class DLLHost {
   int32_t current_ = -1;
   int32_t currentFunction_ = -1;
   std::string openNameBuffer_;
-  std::string rejection_;  // why Identify last refused a library
+  std::string rejection_;                 // why Identify last refused a library
+  std::set<std::string> refusedFolders_;  // folders named as not the user's own
   std::u16string message_;
   int32_t messageCode_ = 0;
 };

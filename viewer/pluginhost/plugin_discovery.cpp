@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/directory_listing.h"
+#include "platform/folder_trust.h"
 #include "platform/text_codec.h"
 #include "viewer/pluginhost/dll_host.h"
 
@@ -91,6 +92,11 @@ std::u16string PluginText(const char* text) {
 int32_t DLLHost::OpenRegistry(const std::u16string& acceptedVersions) {
   acceptedVersions_ = ParseVersionList(acceptedVersions);
   registryFile_ = registryFolder_ / (U8(settingsBaseName_) + ".INI");
+  if (const std::string problem = platform::FolderTrustProblem(registryFolder_); !problem.empty()) {
+    ui_.ShowMessage(U16("The settings folder " + registryFolder_.string() + " " + problem +
+                        ": symbolic links in it are not followed."),
+                    u"Warning", MessageKind::kWarning);
+  }
   folder_ = RegistryString(u"DLLDirectory", kFolderChars);
   if (IsAnotherProgramFolder(folder_)) folder_ = WithSeparator(U16(programFolder_.string()));
   if (folder_.empty()) {
@@ -148,12 +154,26 @@ std::vector<std::u16string> DLLHost::SearchFolders() const {
 }
 
 platform::LibraryHandle DLLHost::LoadCandidate(const std::u16string& path) {
+  if (!InOwnFolder(path)) return nullptr;
   std::string error;
   platform::LibraryHandle module = platform::LoadLibrary(FolderPath(path), &error);
   std::error_code ec;
   if (module == nullptr && std::filesystem::exists(FolderPath(path), ec))
     ui_.Note(U8(path) + ": cannot be loaded: " + error);
   return module;
+}
+
+// Code is loaded only from a folder of the user's own; another one is named once, with why.
+bool DLLHost::InOwnFolder(const std::u16string& path) {
+  const std::filesystem::path folder = std::filesystem::path(FolderPath(path)).parent_path();
+  const std::string problem = platform::FolderTrustProblem(folder);
+  if (problem.empty()) return true;
+  if (refusedFolders_.insert(folder.string()).second) {
+    ui_.ShowMessage(
+        U16("No plug-in is loaded from " + folder.string() + ": the folder " + problem + "."),
+        u"Warning", MessageKind::kWarning);
+  }
+  return false;
 }
 
 bool DLLHost::Accepted(DLLInfo& record, uint16_t compareCount, const std::u16string& path) {

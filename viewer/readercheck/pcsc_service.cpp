@@ -66,9 +66,9 @@ std::vector<std::string> ServiceCheckLines(LONG establishResult) {
               "    sudo apt install pcscd libccid\n"
               "    sudo systemctl enable --now pcscd.socket"};
     case ServiceState::kHung:
-      return {"PC/SC service: did not answer within " + BoundSeconds() +
-                  " (it is stopped or hung).",
-              std::string("  Fix: restart it, then check again:\n    ") + kRestart};
+      return {
+          "PC/SC service: did not answer within " + BoundSeconds() + " (it is stopped or hung).",
+          std::string("  Fix: restart it, then check again:\n    ") + kRestart};
     case ServiceState::kForeign:
       break;
   }

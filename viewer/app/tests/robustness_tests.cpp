@@ -161,6 +161,38 @@ TEST_F(ProgramFolder, ARelativePluginFolderLiesBelowTheProgramNotTheCurrentDirec
   EXPECT_NE(Registry().find("DLLInfo[1].name=cardimage.so"), std::string::npos) << Registry();
 }
 
+// A neighbour's folder: a plug-in folder every user can write holds a planted plug-in, and a
+// settings folder every user can write holds a planted link to a file of the user's. Nothing
+// is loaded from the one, nothing is written through the other, and both are named.
+TEST_F(ProgramFolder, FoldersOthersCanWriteAreNamedAndNeitherLoadedFromNorFollowed) {
+  fs::create_directories(Path("shared"));
+  chmod(Path("shared").c_str(), 0777);
+  fs::copy(fs::path(TEST_PLUGIN_DIR) / "alpha.so", Path("shared/planted.so"));
+  dir_.Write("FeliCaDLL.INI", "[KXDLLSettings]\nDLLDirectory=" + Path("shared").string() + "/\n");
+  const ProgramResult r = Read();
+  EXPECT_EQ(r.status, kExitRead) << r.err;  // the plug-ins beside the program still serve
+  EXPECT_TRUE(Says(r, "No plug-in is loaded from " + Path("shared").string() +
+                          ": the folder is writable by every user."))
+      << r.err;
+  EXPECT_EQ(Registry().find("planted.so"), std::string::npos) << Registry();
+
+  const fs::path victim = dir_.Write("mine/notes.txt", "precious\n");
+  const fs::path program = Path("shared/program");
+  fs::create_directories(program);
+  for (const char* item : {"lorvane", "cardimage.so", "Define", "samples"})
+    fs::copy(Path(item), program / item, fs::copy_options::recursive);
+  chmod(program.c_str(), 0777);
+  fs::create_symlink(victim, program / "FeliCaDLL.INI");
+  const ProgramResult planted = lorvane::testing::RunProgramAfter(
+      "timeout -s KILL 90", program / "lorvane", {"--read", "--language", "English"});
+  EXPECT_TRUE(Says(planted, "The settings folder " + program.string() +
+                                " is writable by every user: symbolic links in it are not "
+                                "followed."))
+      << planted.err;
+  EXPECT_TRUE(Says(planted, "No plug-in is loaded from " + program.string())) << planted.err;
+  EXPECT_EQ(dir_.Read("mine/notes.txt"), "precious\n");
+}
+
 TEST_F(ProgramFolder, ACopiedPortableFolderUsesThePluginsBesideIt) {
   ASSERT_EQ(Read().status, kExitRead);  // the registry names this folder
   const fs::path copy = dir_.path() / "copy";
