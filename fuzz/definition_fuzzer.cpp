@@ -18,6 +18,7 @@ namespace {
 class SilentNotifier final : public lorvane::carddef::DefinitionNotifier {
  public:
   void DefinitionReadError(const std::u16string&, const std::u16string&) override {}
+  void DefinitionSkipped(const std::u16string&, const std::string&) override {}
 };
 
 class BytesReader final : public lorvane::carddef::CardReader {

@@ -163,16 +163,35 @@ std::string ProbeAnswer(const pluginhost::ProbeOutcome& outcome) {
   }
   if (outcome.initialize < 0)
     return "could not start (status " + std::to_string(outcome.initialize) + ")";
-  return "its reader did not open (status " + std::to_string(outcome.open.value_or(0)) + ")";
+  const int16_t open = outcome.open.value_or(0);
+  const std::string opened = "its reader did not open (status " + std::to_string(open) + ")";
+  switch (open) {
+    case FELICA_E_TRANSMIT:
+      return opened +
+             ": the reader refused every command; unplug it and plug it in again, and if "
+             "that does not help, run lorvane --check-reader";
+    default:
+      return opened;
+  }
+}
+
+// A line for each plug-in that gave no reader, with why.
+std::string PluginAnswers(pluginhost::FeliCaDLLHost& host) {
+  std::string text;
+  for (const pluginhost::ProbeOutcome& outcome : host.probeOutcomes()) {
+    const bool answered = outcome.initialize >= 0 && outcome.open &&
+                          (*outcome.open == FELICA_OK || *outcome.open == FELICA_ALREADY_OPEN);
+    if (!answered)
+      text += "\n  " + platform::U8(host.GetName(outcome.plugin)) + ": " + ProbeAnswer(outcome);
+  }
+  return text;
 }
 
 std::string NoReaderAnswered(MainDialogModel& model) {
   pluginhost::FeliCaDLLHost& host = model.host();
   if (host.GetCount() == 0)
     return "no reader plug-in was found in " + platform::U8(host.GetFolder());
-  std::string text = "no reader plug-in answered";
-  for (const pluginhost::ProbeOutcome& outcome : host.probeOutcomes())
-    text += "\n  " + platform::U8(host.GetName(outcome.plugin)) + ": " + ProbeAnswer(outcome);
+  std::string text = "no reader plug-in answered" + PluginAnswers(host);
   if (const char* image = std::getenv("LORVANE_CARD_IMAGE"); image != nullptr && *image) {
     std::string error;
     if (!cardimage::LoadCardImage(image, error))
@@ -207,7 +226,8 @@ int RunDump(const CommandLine& command, ViewerApp& app) {
   if (!model.servesCardImage() && ServesBundledSample(model)) {
     std::fprintf(stderr,
                  "lorvane: nothing was saved: no card on a reader (no reader answered, and the "
-                 "bundled sample card is not saved as yours)\n");
+                 "bundled sample card is not saved as yours)%s\n",
+                 PluginAnswers(model.host()).c_str());
     return kExitNotDumped;
   }
   const SaveOutcome saved = model.SaveCardImage(*command.dump, PrintProgress);
@@ -393,6 +413,11 @@ int RunRead(const CommandLine& command, ViewerApp& app) {
                                          : FormatReadText(views);
   std::fwrite(out.data(), 1, out.size(), stdout);
   if (model.shownImage()) std::fputs(CardImageNote(*model.shownImage()).c_str(), stderr);
+  if (model.shownImage() && model.shownImage()->filename() == kBundledSampleName &&
+      !model.servesCardImage()) {
+    const std::string answers = PluginAnswers(model.host());
+    if (!answers.empty()) std::fprintf(stderr, "lorvane: no reader answered:%s\n", answers.c_str());
+  }
   if (views.empty())
     std::fprintf(stderr, "lorvane: %s\n", WhyNothingWasRead(model, folder).c_str());
   return views.empty() ? kExitNotRead : kExitRead;

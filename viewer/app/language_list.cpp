@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "viewer/app/language_list.h"
 
+#include <cstdio>
+
 #include "platform/directory_listing.h"
 #include "platform/ini_profile.h"
 #include "platform/text_codec.h"
@@ -17,6 +19,15 @@ std::u16string ReadInformation(const std::filesystem::path& file, std::u16string
 bool SameText(std::u16string_view a, std::u16string_view b) {
   return platform::EqualsIgnoreAsciiCase(platform::Trim(a, platform::kWhiteSpace),
                                          platform::Trim(b, platform::kWhiteSpace));
+}
+
+// A language folder whose file is there but cannot serve is named, with why; a folder without
+// the file is no language folder and passes unnamed.
+void NameBrokenFile(const std::filesystem::path& file, const std::string& why) {
+  std::error_code ec;
+  if (!std::filesystem::exists(file, ec)) return;
+  std::fprintf(stderr, "lorvane: %s: %s; the language is left out\n", file.string().c_str(),
+               why.c_str());
 }
 
 }  // namespace
@@ -60,9 +71,15 @@ uint16_t LanguageList::ListLanguages(const std::u16string& application,
     if (names_.size() >= capacity_) break;
     if (!entry.isDirectory || entry.name.front() == '.') continue;
     const auto file = LanguageFile(entry.name);
-    if (!SameText(ReadInformation(file, u"Application"), application_)) continue;
+    if (!SameText(ReadInformation(file, u"Application"), application_)) {
+      NameBrokenFile(file, "its [Information] Application is not " + platform::U8(application_));
+      continue;
+    }
     const std::u16string name = ReadInformation(file, u"Name");
-    if (name.empty()) continue;
+    if (name.empty()) {
+      NameBrokenFile(file, "its [Information] has no Name");
+      continue;
+    }
     if (!wantedName.empty() && !match && SameText(name, wantedName)) {
       match = static_cast<uint16_t>(names_.size());
     }

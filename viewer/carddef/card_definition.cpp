@@ -32,7 +32,7 @@ std::u16string ReadCardName(const std::u16string& fileName, int16_t index, size_
 }
 
 CardDefinition::CardDefinition(const std::u16string& fileName, int16_t index) {
-  LoadDefinition(fileName, index);
+  loadStatus_ = LoadDefinition(fileName, index);
 }
 
 CardDefinition::~CardDefinition() { ResetDefinition(); }

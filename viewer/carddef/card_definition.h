@@ -80,6 +80,7 @@ class CardDefinition {
   int16_t DecodeRecords();
 
   bool loaded() const { return loaded_; }
+  int16_t loadStatus() const { return loadStatus_; }
   uint16_t infoCount() const { return static_cast<uint16_t>(infos_.size()); }
   uint16_t historyInfo() const { return historyInfo_; }
   uint16_t readBlockCount() const { return readBlockCount_; }
@@ -132,6 +133,7 @@ class CardDefinition {
   const std::vector<ReplaceEntry>* TableOf(const FieldSpec& field) const;
 
   bool loaded_ = false;
+  int16_t loadStatus_ = kNoFileLoaded;
   std::array<uint8_t, 8> idm_{};
   std::u16string idmText_;
   uint16_t idmSpaceNum_ = 0;

@@ -15,6 +15,10 @@ class StandardErrorNotifier final : public DefinitionNotifier {
                  platform::U8(kDefinitionErrorText).c_str(), platform::U8(file).c_str(),
                  platform::U8(key).c_str());
   }
+  void DefinitionSkipped(const std::u16string& file, const std::string& reason) override {
+    std::fprintf(stderr, "lorvane: %s: %s; it reads no card\n", platform::U8(file).c_str(),
+                 reason.c_str());
+  }
 };
 
 StandardErrorNotifier& StandardNotifier() {

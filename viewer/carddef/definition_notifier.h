@@ -16,6 +16,8 @@ class DefinitionNotifier {
   virtual ~DefinitionNotifier() = default;
   // `file` and `key` say where the fault is; the message itself is kDefinitionErrorText.
   virtual void DefinitionReadError(const std::u16string& file, const std::u16string& key) = 0;
+  // A definition file that could not be loaded: it reads no card. `reason` says why.
+  virtual void DefinitionSkipped(const std::u16string& file, const std::string& reason) = 0;
 };
 
 // Replaces the process-wide notifier (null restores the standard-error one) and returns the

@@ -16,6 +16,9 @@ class DefinitionErrorBox final : public carddef::DefinitionNotifier {
   DefinitionErrorBox& operator=(const DefinitionErrorBox&) = delete;
 
   void DefinitionReadError(const std::u16string& file, const std::u16string& key) override;
+  void DefinitionSkipped(const std::u16string& file, const std::string& reason) override {
+    standardError_.DefinitionSkipped(file, reason);
+  }
 
  private:
   carddef::DefinitionNotifier& standardError_;  // also names the file and the key

@@ -5,6 +5,7 @@
 #include "testing/support/temp_dir.h"
 #include "viewer/app/definition_discovery.h"
 #include "viewer/app/viewer_app.h"
+#include "viewer/carddef/definition_notifier.h"
 
 namespace lorvane::app {
 namespace {
@@ -22,7 +23,23 @@ std::string Section(const std::string& section, const std::string& name) {
   return "[" + section + "]\r\nCardName=" + name + "\r\n";
 }
 
+// Records the definitions named as broken.
+class SkippedDefinitions final : public carddef::DefinitionNotifier {
+ public:
+  SkippedDefinitions() : previous_(carddef::SetDefinitionNotifier(this)) {}
+  ~SkippedDefinitions() override { carddef::SetDefinitionNotifier(previous_); }
+  void DefinitionReadError(const std::u16string&, const std::u16string&) override {}
+  void DefinitionSkipped(const std::u16string& file, const std::string& reason) override {
+    lines.push_back(U8(file) + ": " + reason);
+  }
+  std::vector<std::string> lines;
+
+ private:
+  carddef::DefinitionNotifier* previous_;
+};
+
 TEST(DefinitionDiscovery, CardDefineSectionsThenSingleFilesWithoutRepeats) {
+  SkippedDefinitions skipped;
   TempDir dir;
   dir.Write("CardDefine.ini", Section("Service01", "Transit") + Section("Service02", "Edy") +
                                   Section("Service04", "Never"));
@@ -33,6 +50,10 @@ TEST(DefinitionDiscovery, CardDefineSectionsThenSingleFilesWithoutRepeats) {
   dir.Write("Other.ini", Section("Card Definition", "Other"));
   EXPECT_EQ(Names(LoadCardDefinitions(dir.path())),
             (std::vector<std::string>{"Transit", "Edy", "Nanaco", "不明カード"}));
+  // The one that reads no card is named, with why.
+  EXPECT_EQ(skipped.lines, (std::vector<std::string>{(dir.path() / "CardDef_d.ini").string() +
+                                                     ": has no CardName: it is not a card "
+                                                     "definition"}));
 }
 
 TEST(DefinitionDiscovery, AtMostTwentyDefinitions) {

@@ -48,7 +48,20 @@ TEST_F(LanguageTest, OnlyFoldersThatNameThisProgramAreLanguages) {
   Language("C-spaced", "lorvane", "  Spaced  ");
   Language("D-twin", "lorvane", "Spaced");
   dir_.Write("E-file", "not a folder");
+  dir_.Write("F-empty/readme.txt", "no language here");
+  ::testing::internal::CaptureStderr();
   ASSERT_EQ(Load(u"spaced"), kLanguageOk);
+  // The language files that cannot serve are named, with why; a folder without one is not.
+  const std::string told = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(told.find((dir_.path() / "A-other/Language.ini").string() +
+                      ": its [Information] Application is not lorvane"),
+            std::string::npos)
+      << told;
+  EXPECT_NE(told.find((dir_.path() / "B-noname/Language.ini").string() +
+                      ": its [Information] has no Name"),
+            std::string::npos)
+      << told;
+  EXPECT_EQ(told.find("F-empty"), std::string::npos) << told;
   EXPECT_EQ(table_.GetLanguageCount(), 2);
   EXPECT_EQ(table_.GetCurrentIndex(), 0);  // the first of two equal names
   EXPECT_EQ(table_.SelectLanguage(1), kLanguageOk);

@@ -128,6 +128,21 @@ TEST_P(ReadThroughPellix, ADumpIsCompleteOrNotWritten) {
   EXPECT_FALSE(std::filesystem::exists(cut));
 }
 
+// A reader that refuses every command is named with what to do (the bundled sample is not
+// shown: a reader is attached).
+TEST_P(ReadThroughPellix, AReaderRefusingEveryCommandIsNamedWithAFix) {
+  ProgramFolder program;
+  vreader::PrivatePcscd pcscd(1, GetParam(), program.dir().path() / "samples/sample-transit.json");
+  ASSERT_TRUE(pcscd.running());
+  pcscd.SetFault("reader-error");
+  const auto r = RunProgram(program.Lorvane(), {"--read", "--language", "English"});
+  EXPECT_EQ(r.status, kExitNotRead) << r.err;
+  EXPECT_NE(r.err.find("\n  pellix.so: its reader did not open (status -13): the reader "
+                       "refused every command; unplug it"),
+            std::string::npos)
+      << r.err;
+}
+
 INSTANTIATE_TEST_SUITE_P(Readers, ReadThroughPellix,
                          ::testing::Values(vreader::ReaderKind::kSam, vreader::ReaderKind::kPicc),
                          [](const auto& kind) {

@@ -22,7 +22,11 @@ class CountingNotifier : public DefinitionNotifier {
     keys.push_back(U8(key));
     EXPECT_FALSE(file.empty());
   }
+  void DefinitionSkipped(const std::u16string& file, const std::string& reason) override {
+    skipped.push_back(U8(file) + ": " + reason);
+  }
   std::vector<std::string> keys;
+  std::vector<std::string> skipped;
 
  private:
   DefinitionNotifier* previous_ = nullptr;
