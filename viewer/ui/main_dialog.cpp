@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <string>
 
 #include "pellix/pcsc_call_bound.h"
@@ -127,6 +128,7 @@ void MainDialog::Initialise(Setup setup) {
     model_->ServeCardImage(std::move(*setup.cardImage), std::move(setup.cardImageFile));
   } else if (setup.startHost) {
     model_->StartHost();
+    if (pellix::PcscServiceHung()) QTimer::singleShot(0, this, &MainDialog::TellAHungService);
   }
   ReloadLanguage();
   historyItemHeight_ = historyList_->fontMetrics().height() + kHistoryItemExtra;
