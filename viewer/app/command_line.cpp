@@ -396,10 +396,10 @@ int RunRead(const CommandLine& command, ViewerApp& app) {
     std::fprintf(stderr, "lorvane: %s: no such definition folder\n", folder.string().c_str());
     return kExitUsage;
   }
-  // Printed for people, lines are padded to line up in a terminal; JSON keeps the window's.
-  const platform::WidthUnit unit = command.json || command.csv
-                                       ? platform::WidthUnit::kCodeUnits
-                                       : platform::WidthUnit::kTerminalColumns;
+  // Lines are padded by display columns, as the window shows them; a CSV export keeps each
+  // item's own text.
+  const platform::WidthUnit unit =
+      command.csv ? platform::WidthUnit::kCodeUnits : platform::WidthUnit::kTerminalColumns;
   if (command.history) return RunHistory(command, app, LoadCardDefinitions(folder, unit));
   pluginhost::CommandLineUi ui(command.verbose);
   MainDialogModel model(app, ui);

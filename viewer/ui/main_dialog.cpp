@@ -278,7 +278,10 @@ void MainDialog::ApplyLanguage() {
 void MainDialog::ReloadCardDefinitions() {
   model_->ClearCardDefinitions();
   ResetViews();
-  model_->LoadCardDefinitions(languages().GetCurrentFolder());
+  // Lines padded by display columns, as --read prints them: in the fixed-pitch font a wide
+  // character is two columns, so columns line up in every language.
+  model_->LoadCardDefinitions(languages().GetCurrentFolder(),
+                              platform::WidthUnit::kTerminalColumns);
 }
 
 // ---- Popup menu ----------------------------------------------------------------------------

@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: MIT
+// History lines in the window, in both shipped languages, for the sample card and every real
+// card: each is the line --read prints, and in the window's font every character starts on
+// the pixel of its display column, so column starts and right-aligned amounts line up.
+#include <QFontMetrics>
+#include <QListWidget>
+#include <QTabBar>
+#include <filesystem>
+#include <set>
+
+#include "platform/text_codec.h"
+#include "viewer/ui/tests/gui_fixture.h"
+
+namespace lorvane::ui {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<fs::path> Cards(const fs::path& sample) {
+  std::vector<fs::path> cards = {sample};
+  const fs::path shared = fs::path(LORVANE_SOURCE_DIR) / "../shared/cards";
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(shared, ec)) {
+    const std::string ext = entry.path().extension().string();
+    if (ext == ".json" || ext == ".nfc") cards.push_back(entry.path());
+  }
+  return cards;
+}
+
+// The characters of `line` whose left edge is not at their column times the cell width.
+std::vector<std::string> Misplaced(const QString& line, const QFontMetrics& metrics) {
+  const int cell = metrics.horizontalAdvance(QLatin1Char('0'));
+  std::vector<std::string> misplaced;
+  for (qsizetype i = 1; i <= line.size(); ++i) {
+    if (i < line.size() && line[i].isLowSurrogate()) continue;
+    const QString prefix = line.left(i);
+    const size_t columns = platform::TerminalColumns(prefix.toStdU16String());
+    if (metrics.horizontalAdvance(prefix) != static_cast<int>(columns) * cell)
+      misplaced.push_back(line.left(i).right(1).toStdString() + " at " + std::to_string(i));
+  }
+  return misplaced;
+}
+
+TEST_F(GuiTest, HistoryLinesAreTheCommandLinesAndLineUpToThePixel) {
+  for (const std::string language : {"English", "日本語"}) {
+    auto app = StartApp(language);
+    auto dialog = OpenDialog(*app);
+    const QFontMetrics metrics(dialog->historyList()->font());
+    for (const fs::path& card : Cards(Folder() / "samples/sample-transit.json")) {
+      SCOPED_TRACE(language + " " + card.filename().string());
+      ASSERT_TRUE(dialog->ReadCardImageFile(QString::fromStdString(card.string())));
+      std::vector<std::string> shown;
+      for (int tab = 0; tab < dialog->tabBar()->count(); ++tab) {
+        dialog->tabBar()->setCurrentIndex(tab);
+        for (int row = 0; row < dialog->historyList()->count(); ++row) {
+          const QString line = dialog->historyList()->item(row)->text();
+          shown.push_back(line.toStdString());
+          EXPECT_EQ(Misplaced(line, metrics), std::vector<std::string>{}) << line.toStdString();
+        }
+      }
+      const auto printed = ReadLines({"--card", card.string(), "--language", language});
+      for (const std::string& line : shown)
+        EXPECT_NE(std::find(printed.begin(), printed.end(), line), printed.end()) << line;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace lorvane::ui
