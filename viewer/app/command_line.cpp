@@ -288,7 +288,8 @@ std::string WhyNothingWasRead(MainDialogModel& model, const std::filesystem::pat
   if (model.definitions().empty()) return "there is no card definition in " + folder.string();
   if (!model.servesCardImage() && model.host().GetCurrentFunction() < 0)
     return NoReaderAnswered(model);
-  if (outcome.cardsFound > 0) return "the card was read, but no card definition recognised it";
+  if (outcome.cardsFound > 0 || outcome.unrecognisedCard)
+    return "the card was read, but no card definition recognised it";
   if (model.servesCardImage())
     return "the card image holds none of the systems the card definitions look for";
   if (outcome.pollFailure)

@@ -36,7 +36,37 @@ uint16_t LanguageTable::LoadTexts() {
     strings_[i] = read(u"String", Numbered(u"STRING", i + 1));
   cardImage_ = read(u"Message", std::u16string(kCardImageKey));
   archive_ = LoadArchiveTexts(file);
+  textsFile_ = file;
   return 0;
+}
+
+std::u16string LanguageTable::ReadProblemText(ReadProblem problem) const {
+  struct Entry {
+    ReadProblem problem;
+    const char16_t* key;
+    const char16_t* english;
+  };
+  static constexpr Entry kTexts[] = {
+      {ReadProblem::kNoDefinitions, u"NoDefinitions",
+       u"There is no card definition for this language."},
+      {ReadProblem::kNoService, u"NoService",
+       u"The PC/SC service is not running: install and start pcscd."},
+      {ReadProblem::kServiceHung, u"ServiceHung",
+       u"The PC/SC service does not answer: restart it (sudo systemctl restart pcscd), then "
+       u"start Lorvane again."},
+      {ReadProblem::kNoPlugin, u"NoPlugin",
+       u"No reader plug-in answered: connect a reader, or check the reader plug-in settings."},
+      {ReadProblem::kNoCard, u"NoCard", u"No card on the reader."},
+      {ReadProblem::kReaderFailed, u"ReaderFailed", u"The reader failed while looking for a card."},
+  };
+  if (problem == ReadProblem::kNone) return {};
+  if (problem == ReadProblem::kUnrecognised) return Message(2);
+  for (const Entry& entry : kTexts) {
+    if (entry.problem == problem)
+      return platform::GetProfileString(u"Message", entry.key, entry.english, kTextChars,
+                                        textsFile_);
+  }
+  return {};
 }
 
 }  // namespace lorvane::app

@@ -8,6 +8,7 @@
 
 #include "viewer/app/archive_texts.h"
 #include "viewer/app/language_list.h"
+#include "viewer/app/read_outcome.h"
 
 namespace lorvane::app {
 
@@ -31,6 +32,10 @@ class LanguageTable final : public LanguageList {
   const std::u16string& CardImageText() const { return cardImage_; }
   // The message that a card image could not be saved ("Message", "CardImageNotSaved").
   const std::u16string& CardImageNotSavedText() const { return cardImageNotSaved_; }
+  // Why a read showed nothing ("Message" keys NoDefinitions, NoService, ServiceHung,
+  // NoPlugin, NoCard, ReaderFailed; MESSAGE002 for a card no definition reads); English where
+  // the file has none. Empty for kNone.
+  std::u16string ReadProblemText(ReadProblem problem) const;
   // The history archive window's texts.
   const ArchiveTexts& archiveTexts() const { return archive_; }
 
@@ -40,6 +45,7 @@ class LanguageTable final : public LanguageList {
   std::array<std::u16string, 7> menu_;
   std::u16string cardImage_;
   std::u16string cardImageNotSaved_;
+  std::filesystem::path textsFile_;
   ArchiveTexts archive_;
 };
 

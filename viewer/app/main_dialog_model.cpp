@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "viewer/app/main_dialog_model.h"
 
+#include <algorithm>
+
 #include <chrono>
 
 #include "cardimage/card_image_reader.h"
+#include "pellix/pcsc_hung_mark.h"
 #include "platform/file_io.h"
 #include "platform/text_codec.h"
 #include "viewer/app/card_dump.h"
@@ -59,7 +62,27 @@ size_t MainDialogModel::ReadWith(carddef::CardReader& reader) {
   CountingReader counting(reader);
   readList_ = app::ReadCards(counting, definitions_);
   lastOutcome_ = counting.outcome();
+  read_ = true;
+  if (readList_.empty() && lastOutcome_.cardsFound == 0 && lastOutcome_.noCard > 0)
+    lastOutcome_.unrecognisedCard = AnyCardAnswers(reader);
   return readList_.size();
+}
+
+ReadProblem MainDialogModel::Problem() const {
+  if (!read_ || !readList_.empty()) return ReadProblem::kNone;
+  if (definitions_.empty()) return ReadProblem::kNoDefinitions;
+  if (!servedImage_ && host_->GetCurrentFunction() < 0) {
+    if (pellix::PcscServiceHung()) return ReadProblem::kServiceHung;
+    const auto& outcomes = host_->probeOutcomes();
+    const bool noService = std::any_of(outcomes.begin(), outcomes.end(), [](const auto& o) {
+      return o.initialize == FELICA_E_NO_CONTEXT;
+    });
+    return noService ? ReadProblem::kNoService : ReadProblem::kNoPlugin;
+  }
+  if (lastOutcome_.cardsFound > 0 || lastOutcome_.unrecognisedCard)
+    return ReadProblem::kUnrecognised;
+  if (lastOutcome_.pollFailure) return ReadProblem::kReaderFailed;
+  return ReadProblem::kNoCard;
 }
 
 std::optional<std::filesystem::path> MainDialogModel::ImageServedByHost() {

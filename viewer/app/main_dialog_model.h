@@ -79,6 +79,8 @@ class MainDialogModel {
 
   // What the polls of the last read found.
   const ReadOutcome& lastOutcome() const { return lastOutcome_; }
+  // Why the last read showed nothing (kNone before a read or when it showed a card).
+  ReadProblem Problem() const;
   // Whether reads go to a card image given to the program rather than the plug-ins.
   bool servesCardImage() const { return servedImage_.has_value(); }
 
@@ -98,6 +100,7 @@ class MainDialogModel {
   std::vector<carddef::CardDefinition*> readList_;
   std::optional<std::filesystem::path> shownImage_;
   ReadOutcome lastOutcome_;
+  bool read_ = false;
   std::function<void(const archive::StoredRead&)> archiver_;
 };
 

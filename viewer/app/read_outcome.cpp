@@ -5,7 +5,15 @@ namespace lorvane::app {
 
 namespace {
 constexpr int16_t kNoCardAnswered = 5;
+constexpr uint32_t kAnySystem = 0xFFFF;
 }  // namespace
+
+bool AnyCardAnswers(carddef::CardReader& reader) {
+  reader.ReaderOpen();
+  const bool answered = static_cast<int16_t>(reader.ReaderREQC(kAnySystem)) == 0;
+  reader.ReaderClose();
+  return answered;
+}
 
 int32_t CountingReader::ReaderREQC(uint32_t systemCode) {
   const int32_t result = reader_.ReaderREQC(systemCode);

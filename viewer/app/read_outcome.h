@@ -14,7 +14,24 @@ struct ReadOutcome {
   int cardsFound = 0;                  // polls a card answered
   int noCard = 0;                      // polls no card answered (status 5)
   std::optional<int16_t> pollFailure;  // the last failing poll's status
+  bool unrecognisedCard = false;       // no definition's system answered, but a card did
 };
+
+// Why a read showed nothing, as the window tells it.
+enum class ReadProblem {
+  kNone,
+  kNoDefinitions,  // the language folder holds no card definition
+  kNoService,      // no PC/SC service listens
+  kServiceHung,    // the PC/SC service did not answer within the bound
+  kNoPlugin,       // no reader plug-in answered
+  kNoCard,         // the reader found no card
+  kUnrecognised,   // a card answered that no definition reads
+  kReaderFailed,   // the reader failed while looking for a card
+};
+
+// Polls for any card after a read that found none of the definitions' systems: a card that
+// answers is one no definition recognises.
+bool AnyCardAnswers(carddef::CardReader& reader);
 
 // A reader that counts what its polls answered, for the reader it wraps.
 class CountingReader final : public carddef::CardReader {

@@ -206,12 +206,19 @@ void MainDialog::ReadCards() {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const size_t read = model_->ReadCards();
   QApplication::restoreOverrideCursor();
+  ShowReadOutcome(read);
+  if (read == 0) TellAHungService();
+}
+
+// The cards read, or why there is none, in the chosen language.
+void MainDialog::ShowReadOutcome(size_t read) {
   if (read > 0) {
     ShowReadList();
-  } else {
-    ResetViews();
-    TellAHungService();
+    return;
   }
+  ResetViews();
+  const std::u16string why = languages().ReadProblemText(model_->Problem());
+  if (!why.empty()) infoText_->setText(Text(why));
 }
 
 // A PC/SC service that stopped answering is named, with how to restart it, each time a
@@ -244,11 +251,7 @@ bool MainDialog::ReadCardImageFile(const QString& path) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const size_t read = model_->ReadCardImage(std::move(*image), file);
   QApplication::restoreOverrideCursor();
-  if (read > 0) {
-    ShowReadList();
-  } else {
-    ResetViews();
-  }
+  ShowReadOutcome(read);
   return true;
 }
 

@@ -43,6 +43,7 @@ class MainDialog final : public QDialog, private app::LayoutSurface {
 
   void ReadCards();
   void TellAHungService();
+  void ShowReadOutcome(size_t read);
   void ShowSelectedTab();
   void ResetViews();
   void ReloadLanguage();

@@ -65,5 +65,28 @@ TEST_F(GuiTest, HistoryLinesAreTheCommandLinesAndLineUpToThePixel) {
   }
 }
 
+// A read that shows nothing says why, in the chosen language.
+TEST_F(GuiTest, AReadThatShowsNothingSaysWhy) {
+  const fs::path octopus = fs::path(LORVANE_SOURCE_DIR) / "../shared/cards/octopus-tret.json";
+  if (!fs::exists(octopus)) GTEST_SKIP() << "shared/cards is not beside the checkout";
+  const fs::path empty = dir_.Write("no-systems.json",
+                                    "{\"format\": \"felica-card-image\", \"version\": 1, "
+                                    "\"idm\": \"0102030405060708\", \"pmm\": "
+                                    "\"0000000000000000\", \"systems\": []}");
+  const std::pair<std::string, std::vector<std::string>> expected[] = {
+      {"English", {"No card definition could read this card.", "No card on the reader."}},
+      {"日本語", {"このカードを読めるカード定義がありません。", "リーダーにカードがありません。"}},
+  };
+  for (const auto& [language, texts] : expected) {
+    auto app = StartApp(language);
+    auto dialog = OpenDialog(*app);
+    ASSERT_TRUE(dialog->ReadCardImageFile(QString::fromStdString(octopus.string())));
+    EXPECT_EQ(dialog->infoText()->text().toStdString(), texts[0]);
+    EXPECT_EQ(dialog->tabBar()->count(), 1);
+    ASSERT_TRUE(dialog->ReadCardImageFile(QString::fromStdString(empty.string())));
+    EXPECT_EQ(dialog->infoText()->text().toStdString(), texts[1]);
+  }
+}
+
 }  // namespace
 }  // namespace lorvane::ui
