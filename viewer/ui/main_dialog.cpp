@@ -49,6 +49,8 @@ constexpr DluRect kHistoryList{16, 102, 318, 115};
 constexpr DluRect kReadButton{31, 236, 66, 24};
 constexpr DluRect kExitButton{193, 236, 66, 24};
 
+// Between the last tab and the card-image marker, and the marker and the frame's edge.
+constexpr int kMarkerGap = 8;
 // The history list's items are this much taller than the font's lines.
 constexpr int kHistoryItemExtra = 2;
 
@@ -81,6 +83,8 @@ void MainDialog::CreateControls() {
   setFont(TemplateFont(TemplateFace::kGothic, kFontPoints));
   const DialogUnits units(font());
   resize(units.ToPixels(kWidth, kHeight));
+  // Smaller than the template, the history would vanish and the heading run into the buttons.
+  setMinimumSize(units.ToPixels(kWidth, kHeight));
   setMouseTracking(true);
   setAcceptDrops(true);
 
@@ -110,6 +114,9 @@ void MainDialog::CreateControls() {
   readButton_->setDefault(true);
   exitButton_ = new QPushButton(QStringLiteral("終了"), this);
   exitButton_->setGeometry(units.ToPixels(kExitButton));
+  imageMarker_ = new QLabel(this);
+  imageMarker_->setTextFormat(Qt::PlainText);
+  imageMarker_->hide();
 
   // The group boxes let the mouse through to the dialog, whose divider lies on their edge.
   infoGroup_->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -168,6 +175,31 @@ void MainDialog::UpdateCaption() {
                         QString::fromStdString(image->filename().string()));
   }
   setWindowTitle(caption);
+  PlaceImageMarker();
+}
+
+// A card shown from a card image says so on the row of the tabs, right of the last tab,
+// naming the file: the whole "card image: FILE" where it fits, else the file name alone
+// (shortened in its middle).
+void MainDialog::PlaceImageMarker() {
+  const auto& image = model_->shownImage();
+  imageMarker_->setVisible(image.has_value());
+  if (!image) return;
+  const QRect row = tabs_->geometry();
+  const int lastTab = tabBar()->count() > 0 ? tabBar()->tabRect(tabBar()->count() - 1).right() : 0;
+  const int left = row.left() + tabBar()->geometry().left() + lastTab + kMarkerGap;
+  const int right = row.right() - kMarkerGap;
+  imageMarker_->setGeometry(left, row.top(), std::max(0, right - left), tabBar()->height());
+  imageMarker_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  imageMarker_->raise();
+  const QString name = QString::fromStdString(image->filename().string());
+  const QString full = Text(languages().CardImageText()) + QStringLiteral(": ") + name;
+  const QFontMetrics metrics(imageMarker_->font());
+  imageMarker_->setText(metrics.horizontalAdvance(full) <= imageMarker_->width()
+                            ? full
+                            : metrics.elidedText(name, Qt::ElideMiddle, imageMarker_->width()));
+  imageMarker_->setToolTip(QString::fromStdString(image->string()));
+  imageMarker_->setAccessibleName(full);
 }
 
 void MainDialog::AddHistoryLine(const std::u16string& line) {
@@ -371,6 +403,7 @@ void MainDialog::ShowAbout() {
 void MainDialog::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
   layout_.SizeChanged();
+  PlaceImageMarker();
 }
 
 void MainDialog::mouseMoveEvent(QMouseEvent* event) {

@@ -44,6 +44,7 @@ class MainDialog final : public QDialog, private app::LayoutSurface {
   void ReadCards();
   void TellAHungService();
   void ShowReadOutcome(size_t read);
+  void PlaceImageMarker();
   void ShowSelectedTab();
   void ResetViews();
   void ReloadLanguage();
@@ -70,6 +71,7 @@ class MainDialog final : public QDialog, private app::LayoutSurface {
   QWidget* control(app::Control id) const;
   QTabBar* tabBar() const { return tabs_->tabBar(); }
   QLabel* infoText() const { return infoText_; }
+  QLabel* imageMarker() const { return imageMarker_; }
   ElidedLabel* historyTitle() const { return historyTitle_; }
   QListWidget* historyList() const { return historyList_; }
   QPushButton* readButton() const { return readButton_; }
@@ -114,6 +116,7 @@ class MainDialog final : public QDialog, private app::LayoutSurface {
   QGroupBox* historyGroup_ = nullptr;
   ElidedLabel* historyTitle_ = nullptr;
   QListWidget* historyList_ = nullptr;
+  QLabel* imageMarker_ = nullptr;  // names the card image a card was read from
   QPushButton* readButton_ = nullptr;
   QPushButton* exitButton_ = nullptr;
   int historyItemHeight_ = 0;

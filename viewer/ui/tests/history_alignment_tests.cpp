@@ -65,6 +65,24 @@ TEST_F(GuiTest, HistoryLinesAreTheCommandLinesAndLineUpToThePixel) {
   }
 }
 
+// A card read from a card image is marked inside the window, naming the file, visibly and to
+// accessibility tools, even at the window's smallest.
+TEST_F(GuiTest, ACardFromACardImageIsMarkedInTheWindow) {
+  auto app = StartApp();
+  auto dialog = OpenDialog(*app);
+  EXPECT_FALSE(dialog->imageMarker()->isVisible());
+  const fs::path sample = Folder() / "samples/sample-transit.json";
+  ASSERT_TRUE(dialog->ReadCardImageFile(QString::fromStdString(sample.string())));
+  EXPECT_TRUE(dialog->imageMarker()->isVisible());
+  EXPECT_EQ(dialog->imageMarker()->text().toStdString(), "card image: sample-transit.json");
+  EXPECT_EQ(dialog->imageMarker()->accessibleName().toStdString(),
+            "card image: sample-transit.json");
+  EXPECT_LE(dialog->imageMarker()->geometry().bottom(), dialog->infoGroup()->geometry().top());
+  dialog->resize(dialog->minimumSize());
+  EXPECT_TRUE(dialog->imageMarker()->text().contains(QStringLiteral("sample")));
+  EXPECT_EQ(dialog->size(), dialog->minimumSize());
+}
+
 // A read that shows nothing says why, in the chosen language.
 TEST_F(GuiTest, AReadThatShowsNothingSaysWhy) {
   const fs::path octopus = fs::path(LORVANE_SOURCE_DIR) / "../shared/cards/octopus-tret.json";
