@@ -82,13 +82,16 @@ bool ViewerApp::Start(const std::optional<std::u16string>& languageOverride) {
   std::error_code ec;
   if (!paths_.portable) std::filesystem::create_directories(paths_.configFolder, ec);
   settings_ = ViewerSettings::Read(paths_.settingsFile);
+  languageForThisRun_ = languageOverride.has_value();
   std::u16string wanted = languageOverride.value_or(settings_.language);
   if (wanted.empty()) wanted = DefaultLanguageName();
   return languages_.LoadLanguages(paths_.baseName, LanguageBaseFolder(), wanted) == kLanguageOk;
 }
 
 bool ViewerApp::SaveSettings() const {
-  return settings_.Write(paths_.settingsFile, languages_.GetCurrentLanguageName());
+  const bool keepStored = languageForThisRun_ && !settings_.language.empty();
+  return settings_.Write(paths_.settingsFile,
+                         keepStored ? settings_.language : languages_.GetCurrentLanguageName());
 }
 
 std::string ViewerApp::LanguageErrorDetail() const {

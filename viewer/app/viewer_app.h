@@ -69,7 +69,11 @@ class ViewerApp {
   // Error!"); the settings file is then left alone.
   bool Start(const std::optional<std::u16string>& languageOverride = std::nullopt);
   // Writes the settings file with the language selected now.
+  // Saves the settings; a language given for this run only (--language) is not saved, the
+  // stored one is, unless a language was chosen in the window since.
   bool SaveSettings() const;
+  // The user chose a language in the window: it is saved.
+  void LanguageChosen() { languageForThisRun_ = false; }
   // The program with its window: start-up, the main dialog until it closes, then the
   // settings and then the dialog's end. False when the languages could not be loaded: the
   // error box was shown, no dialog opened and the settings file is untouched.
@@ -90,6 +94,7 @@ class ViewerApp {
  private:
   ProgramPaths paths_;
   ViewerSettings settings_;
+  bool languageForThisRun_ = false;
   LanguageTable languages_;
 };
 

@@ -297,6 +297,7 @@ void MainDialog::ReloadLanguage() {
 void MainDialog::ChooseLanguage(uint16_t index) {
   if (index == languages().GetCurrentIndex()) return;
   languages().SelectLanguage(index);
+  model_->app().LanguageChosen();
   ApplyLanguage();
 }
 

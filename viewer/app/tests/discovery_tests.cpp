@@ -103,6 +103,25 @@ TEST(ViewerSettings, FirstRunWritesDefaultsAndCarriesWindowKeysThrough) {
             "WindowRight=-1\nWindowtop=-1\nWindowbottom=-1\n");
 }
 
+// --language is for one run: the stored language stays unless one is chosen in the window.
+TEST(ViewerSettings, ALanguageGivenForOneRunIsNotSaved) {
+  TempDir dir;
+  const auto exe = dir.path() / "lorvane";
+  dir.Write("Define/Language/English/Language.ini",
+            "[Information]\nApplication=lorvane\nName=English\n");
+  dir.Write("Define/Language/Japanese/Language.ini",
+            "[Information]\nApplication=lorvane\nName=日本語\n");
+  dir.Write("lorvane.INI", "[Property]\nLanguage=English\n");
+  ViewerApp app(exe);
+  ASSERT_TRUE(app.Start(u"日本語"));
+  EXPECT_EQ(U8(app.languages().GetCurrentLanguageName()), "日本語");
+  ASSERT_TRUE(app.SaveSettings());
+  EXPECT_NE(dir.Read("lorvane.INI").find("Language=English\n"), std::string::npos);
+  app.LanguageChosen();
+  ASSERT_TRUE(app.SaveSettings());
+  EXPECT_NE(dir.Read("lorvane.INI").find("Language=日本語\n"), std::string::npos);
+}
+
 // A window system that records what start-up asked of it, and what the settings file held
 // while the dialog ran and when it was destroyed.
 class RecordingShell final : public ViewerShell {
