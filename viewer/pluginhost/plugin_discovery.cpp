@@ -114,7 +114,7 @@ void DLLHost::ChangeFolder(const std::optional<std::u16string>& path) {
     folder_ = *path;
     return;
   }
-  auto chosen = ui_.BrowseFolder(folder_);
+  auto chosen = ui_.BrowseFolder(Resolved(folder_));
   if (!chosen || chosen->empty()) return;
   folder_ = *chosen;
   if (folder_.back() != u'/' && folder_.back() != u'\\') folder_ += u'/';

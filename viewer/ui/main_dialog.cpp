@@ -129,6 +129,7 @@ void MainDialog::CreateControls() {
 
 void MainDialog::Initialise(Setup setup) {
   setWindowIcon(ProgramIcon());
+  TellHostUiTexts();
   archiveFile_ = setup.archive;
   if (archiveFile_) model_->SetArchiver(app::ArchiverFor(*archiveFile_));
   if (setup.cardImage) {
@@ -301,7 +302,17 @@ void MainDialog::ChooseLanguage(uint16_t index) {
   ApplyLanguage();
 }
 
+// The host's folder dialog is titled as the menu item that opens it, without its dots.
+void MainDialog::TellHostUiTexts() {
+  auto* qtUi = dynamic_cast<QtHostUi*>(&hostUi_);
+  if (qtUi == nullptr) return;
+  QString title = Text(languages().MenuText(app::LanguageTable::kDllPath)).trimmed();
+  while (title.endsWith(QLatin1Char('.')) || title.endsWith(QChar(0x2026))) title.chop(1);
+  qtUi->SetFolderTitle(title);
+}
+
 void MainDialog::ApplyLanguage() {
+  TellHostUiTexts();
   UpdateCaption();
   infoGroup_->setTitle(Text(languages().String(4)));
   historyGroup_->setTitle(Text(languages().String(5)));

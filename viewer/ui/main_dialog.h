@@ -45,6 +45,7 @@ class MainDialog final : public QDialog, private app::LayoutSurface {
   void TellAHungService();
   void ShowReadOutcome(size_t read);
   void PlaceImageMarker();
+  void TellHostUiTexts();
   void ShowSelectedTab();
   void ResetViews();
   void ReloadLanguage();

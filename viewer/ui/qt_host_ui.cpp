@@ -35,8 +35,8 @@ std::optional<std::u16string> QtHostUi::BrowseFolder(const std::u16string& initi
   QString start = QString::fromStdU16String(initial);
   // The folder itself is selected, so a trailing separator goes (a root keeps its own).
   if (start.size() > 1 && (start.endsWith('/') || start.endsWith('\\'))) start.chop(1);
-  const QString chosen = QFileDialog::getExistingDirectory(
-      mainWindow_, QStringLiteral("DLL Folder"), start, QFileDialog::ShowDirsOnly);
+  const QString chosen = QFileDialog::getExistingDirectory(mainWindow_, folderTitle_, start,
+                                                           QFileDialog::ShowDirsOnly);
   if (chosen.isEmpty()) return std::nullopt;
   return chosen.toStdU16String();
 }

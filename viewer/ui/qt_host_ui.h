@@ -14,13 +14,16 @@ class QtHostUi final : public pluginhost::HostUi {
   // The window that owns the boxes that have an owner (the main dialog, once it exists).
   void SetMainWindow(QWidget* window) { mainWindow_ = window; }
 
-  // "DLL Folder": an existing folder, or nullopt when the user cancels.
+  // The folder dialog's title, in the chosen language ("Plug-in folder" until set).
+  void SetFolderTitle(const QString& title) { folderTitle_ = title; }
+  // An existing folder, or nullopt when the user cancels.
   std::optional<std::u16string> BrowseFolder(const std::u16string& initial) override;
   void ShowMessage(const std::u16string& text, const std::u16string& caption,
                    pluginhost::MessageKind kind) override;
 
  private:
   QPointer<QWidget> mainWindow_;
+  QString folderTitle_ = QStringLiteral("Plug-in folder");
 };
 
 // A message box with an OK button: the icon that goes with the kind, owned by `owner` (none

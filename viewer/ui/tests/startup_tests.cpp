@@ -26,7 +26,7 @@ TEST_F(GuiTest, FirstRunAsksForThePluginFolderAndWritesTheSettingsAtTheEnd) {
     });
   });
   ASSERT_TRUE(app.Run(shell, std::nullopt));
-  EXPECT_EQ(folderTitle, "DLL Folder");
+  EXPECT_EQ(folderTitle, "Plug-in folder");  // in the language of the window
   EXPECT_FALSE(settingsWhileOpen);
   EXPECT_EQ(dir_.Read("lorvane.INI"),
             "[Setting]\r\nLanguageDirectory=Define\\Language\r\n[Property]\r\nLanguage=English\r\n"
