@@ -8,7 +8,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   libgtest-dev nlohmann-json3-dev
   libpcsclite-dev pcscd libsqlite3-dev
-  qt6-base-dev qt6-svg-dev fonts-vlgothic
+  qt6-base-dev qt6-svg-dev fonts-vlgothic qt6-translations-l10n
   xvfb xauth xdotool dbus-daemon at-spi2-core python3-pyatspi
   desktop-file-utils appstream dpkg-dev lintian
 )

@@ -37,6 +37,7 @@ uint16_t LanguageTable::LoadTexts() {
   cardImage_ = read(u"Message", std::u16string(kCardImageKey));
   archive_ = LoadArchiveTexts(file);
   textsFile_ = file;
+  locale_ = platform::GetProfileString(u"Information", u"Locale", u"en", kTextChars, file);
   return 0;
 }
 

@@ -36,6 +36,9 @@ class LanguageTable final : public LanguageList {
   // NoPlugin, NoCard, ReaderFailed; MESSAGE002 for a card no definition reads); English where
   // the file has none. Empty for kNone.
   std::u16string ReadProblemText(ReadProblem problem) const;
+  // The language's locale for the toolkit's own texts ("Information", "Locale"; "en" when
+  // the file names none).
+  const std::u16string& Locale() const { return locale_; }
   // The history archive window's texts.
   const ArchiveTexts& archiveTexts() const { return archive_; }
 
@@ -46,6 +49,7 @@ class LanguageTable final : public LanguageList {
   std::u16string cardImage_;
   std::u16string cardImageNotSaved_;
   std::filesystem::path textsFile_;
+  std::u16string locale_;
   ArchiveTexts archive_;
 };
 

@@ -25,6 +25,7 @@
 #include "viewer/ui/artwork.h"
 #include "viewer/ui/plugin_settings_dialog.h"
 #include "viewer/ui/qt_host_ui.h"
+#include "viewer/ui/qt_language.h"
 
 namespace lorvane::ui {
 
@@ -304,6 +305,7 @@ void MainDialog::ChooseLanguage(uint16_t index) {
 
 // The host's folder dialog is titled as the menu item that opens it, without its dots.
 void MainDialog::TellHostUiTexts() {
+  ApplyQtLanguage(Text(languages().Locale()));
   auto* qtUi = dynamic_cast<QtHostUi*>(&hostUi_);
   if (qtUi == nullptr) return;
   QString title = Text(languages().MenuText(app::LanguageTable::kDllPath)).trimmed();

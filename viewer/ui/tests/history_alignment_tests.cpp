@@ -2,8 +2,10 @@
 // History lines in the window, in both shipped languages, for the sample card and every real
 // card: each is the line --read prints, and in the window's font every character starts on
 // the pixel of its display column, so column starts and right-aligned amounts line up.
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QListWidget>
+#include <QLocale>
 #include <QTabBar>
 #include <filesystem>
 #include <set>
@@ -81,6 +83,17 @@ TEST_F(GuiTest, ACardFromACardImageIsMarkedInTheWindow) {
   dialog->resize(dialog->minimumSize());
   EXPECT_TRUE(dialog->imageMarker()->text().contains(QStringLiteral("sample")));
   EXPECT_EQ(dialog->size(), dialog->minimumSize());
+}
+
+// Qt's own texts follow the window's language, and back.
+TEST_F(GuiTest, QtsOwnTextsFollowTheChosenLanguage) {
+  auto app = StartApp("日本語");
+  auto dialog = OpenDialog(*app);
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel").toStdString(), "キャンセル");
+  EXPECT_EQ(QLocale().language(), QLocale::Japanese);
+  dialog->ChooseLanguage(0);  // English
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel").toStdString(), "Cancel");
+  EXPECT_EQ(QLocale().language(), QLocale::English);
 }
 
 // A read that shows nothing says why, in the chosen language.
