@@ -41,6 +41,12 @@ uint16_t LanguageTable::LoadTexts() {
   return 0;
 }
 
+std::u16string LanguageTable::Text(std::u16string_view section, std::u16string_view key,
+                                   std::u16string_view fallback) const {
+  if (textsFile_.empty()) return std::u16string(fallback);
+  return platform::GetProfileString(section, key, fallback, kTextChars, textsFile_);
+}
+
 std::u16string LanguageTable::ReadProblemText(ReadProblem problem) const {
   struct Entry {
     ReadProblem problem;

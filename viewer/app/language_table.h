@@ -36,6 +36,10 @@ class LanguageTable final : public LanguageList {
   // NoPlugin, NoCard, ReaderFailed; MESSAGE002 for a card no definition reads); English where
   // the file has none. Empty for kNone.
   std::u16string ReadProblemText(ReadProblem problem) const;
+  // A text of `section` by `key` in this language, or `fallback` (the text the program has
+  // always shown) where the language file has none.
+  std::u16string Text(std::u16string_view section, std::u16string_view key,
+                      std::u16string_view fallback) const;
   // The language's locale for the toolkit's own texts ("Information", "Locale"; "en" when
   // the file names none).
   const std::u16string& Locale() const { return locale_; }

@@ -15,7 +15,7 @@ PopupMenu BuildPopupMenu(const LanguageTable& languages) {
                          {languages.MenuText(LanguageTable::kDllPath), kPluginFolderCommand}};
   menu.saveCardImage = {languages.MenuText(LanguageTable::kSaveCardImage), kSaveCardImageCommand};
   menu.historyArchive = {languages.archiveTexts().menu, kHistoryArchiveCommand};
-  menu.about = {kAboutMenuText, kAboutCommand};
+  menu.about = {languages.Text(u"Menu", u"About", kAboutMenuText), kAboutCommand};
   return menu;
 }
 

@@ -368,7 +368,7 @@ void MainDialog::CarryOut(int command) {
   if (command >= app::kLanguageCommandFirst && command <= app::kLanguageCommandLast) {
     ChooseLanguage(static_cast<uint16_t>(command - app::kLanguageCommandFirst));
   } else if (command == app::kPluginSettingsCommand) {
-    PluginSettingsDialog settings(model_->host(), hostUi_, this);
+    PluginSettingsDialog settings(model_->host(), hostUi_, this, &languages());
     settings.exec();
   } else if (command == app::kPluginFolderCommand) {
     model_->host().ChangeFolder(std::nullopt);
@@ -409,6 +409,7 @@ void MainDialog::ShowArchive() {
 void MainDialog::ShowAbout() {
   AboutDialog about(Text(model_->app().AboutProductText()), Text(model_->app().AboutNoticeText()),
                     this);
+  about.setWindowTitle(Text(languages().Text(u"Dialog", u"AboutCaption", kAboutTitle)));
   about.exec();
 }
 

@@ -92,8 +92,8 @@ void SetMark(QRadioButton* button, PluginSettingsState::Mark mark) {
 }  // namespace
 
 PluginSettingsDialog::PluginSettingsDialog(pluginhost::FeliCaDLLHost& host, pluginhost::HostUi& ui,
-                                           QWidget* parent)
-    : QDialog(parent), state_(host, ui) {
+                                           QWidget* parent, const app::LanguageTable* languages)
+    : QDialog(parent), state_(host, ui), languages_(languages) {
   CreateControls();
   Connect();
   state_.Initialise();
@@ -101,52 +101,59 @@ PluginSettingsDialog::PluginSettingsDialog(pluginhost::FeliCaDLLHost& host, plug
   ShowButtons();
 }
 
+// A control's text in the chosen language, or the dialog's own.
+QString PluginSettingsDialog::Label(const char16_t* key, const char* own) const {
+  const std::u16string fallback = QString::fromUtf8(own).toStdU16String();
+  if (languages_ == nullptr) return QString::fromStdU16String(fallback);
+  return QString::fromStdU16String(languages_->Text(u"PluginSettings", key, fallback));
+}
+
 // The controls in the template's order, which is also their tab order.
 void PluginSettingsDialog::CreateControls() {
-  setWindowTitle(QStringLiteral("ﾀﾞｲｱﾛｸﾞ"));
+  setWindowTitle(Label(u"Caption", "ﾀﾞｲｱﾛｸﾞ"));
   setFont(TemplateFont(TemplateFace::kPGothic, kFontPoints));
   const DialogUnits units(font());
   setFixedSize(units.ToPixels(kWidth, kHeight));
-  const auto button = [&](const char* text, const DluRect& place) {
-    auto* b = new QPushButton(QString::fromUtf8(text), this);
+  const auto button = [&](const QString& text, const DluRect& place) {
+    auto* b = new QPushButton(text, this);
     b->setGeometry(units.ToPixels(place));
     b->setAutoDefault(false);
     return b;
   };
-  const auto radio = [&](const char* text, const DluRect& place) {
-    auto* r = new QRadioButton(QString::fromUtf8(text), this);
+  const auto radio = [&](const QString& text, const DluRect& place) {
+    auto* r = new QRadioButton(text, this);
     r->setGeometry(units.ToPixels(place));
     return r;
   };
-  close_ = button("閉じる", kClose);
+  close_ = button(Label(u"Close", "閉じる"), kClose);
   close_->setDefault(true);
   list_ = new QListWidget(this);
   list_->setGeometry(units.ToPixels(kList));
   list_->setItemDelegate(new PluginRowDelegate(state_, list_));
   list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  list_->setAccessibleName(QStringLiteral("DLL名称"));
-  about_ = button("DLLについて...", kAbout);
-  settings_ = button("設定...", kSettings);
+  list_->setAccessibleName(Label(u"Name", "DLL名称"));
+  about_ = button(Label(u"About", "DLLについて..."), kAbout);
+  settings_ = button(Label(u"Settings", "設定..."), kSettings);
   functions_ = new QComboBox(this);
   const QRect functionsPlace = units.ToPixels(kFunctions);
   functions_->setGeometry(functionsPlace.x(), functionsPlace.y(), functionsPlace.width(),
                           functions_->sizeHint().height());
-  functions_->setAccessibleName(QStringLiteral("機能番号"));
-  up_ = button("▲", kUp);
-  down_ = button("▼", kDown);
-  notUsed_ = radio("使用しない", kNotUsed);
-  always_ = radio("常に", kAlways);
+  functions_->setAccessibleName(Label(u"Function", "機能番号"));
+  up_ = button(QStringLiteral("▲"), kUp);
+  down_ = button(QStringLiteral("▼"), kDown);
+  notUsed_ = radio(Label(u"NotUsed", "使用しない"), kNotUsed);
+  always_ = radio(Label(u"Always", "常に"), kAlways);
   always_->setEnabled(false);  // created disabled and never enabled
-  whenNeeded_ = radio("必要な時のみ", kWhenNeeded);
-  modes_ = new QGroupBox(QStringLiteral("ロードモード"), this);
+  whenNeeded_ = radio(Label(u"WhenNeeded", "必要な時のみ"), kWhenNeeded);
+  modes_ = new QGroupBox(Label(u"LoadMode", "ロードモード"), this);
   modes_->setGeometry(units.ToPixels(kModes));
   modes_->lower();  // under the radio buttons it frames
-  auto* functionLabel = new QLabel(QStringLiteral("機能番号"), this);
+  auto* functionLabel = new QLabel(Label(u"Function", "機能番号"), this);
   functionLabel->setGeometry(units.ToPixels(kFunctionLabel));
   functionLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  scan_ = button("Scan", kScan);
-  select_ = button("Select", kSelect);
-  auto* nameLabel = new QLabel(QStringLiteral("DLL名称"), this);
+  scan_ = button(Label(u"Scan", "Scan"), kScan);
+  select_ = button(Label(u"Select", "Select"), kSelect);
+  auto* nameLabel = new QLabel(Label(u"Name", "DLL名称"), this);
   nameLabel->setGeometry(units.ToPixels(kNameLabel));
 }
 

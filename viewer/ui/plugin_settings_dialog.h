@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "viewer/app/language_table.h"
 #include "viewer/pluginhost/plugin_settings_state.h"
 
 namespace lorvane::ui {
@@ -20,7 +21,10 @@ class PluginSettingsDialog final : public QDialog {
   Q_OBJECT
 
  public:
-  PluginSettingsDialog(pluginhost::FeliCaDLLHost& host, pluginhost::HostUi& ui, QWidget* parent);
+  // With `languages`, the texts of the chosen language ("PluginSettings" keys) where its file
+  // has them; without, the dialog's own.
+  PluginSettingsDialog(pluginhost::FeliCaDLLHost& host, pluginhost::HostUi& ui, QWidget* parent,
+                       const app::LanguageTable* languages = nullptr);
 
   const pluginhost::PluginSettingsState& state() const { return state_; }
   QListWidget* list() const { return list_; }
@@ -38,6 +42,7 @@ class PluginSettingsDialog final : public QDialog {
 
  private:
   void CreateControls();
+  QString Label(const char16_t* key, const char* own) const;
   void Connect();
   void FillList();
   void ShowSelection();
@@ -60,6 +65,7 @@ class PluginSettingsDialog final : public QDialog {
   QGroupBox* modes_ = nullptr;
   QPushButton* scan_ = nullptr;
   QPushButton* select_ = nullptr;
+  const app::LanguageTable* languages_ = nullptr;
 };
 
 }  // namespace lorvane::ui

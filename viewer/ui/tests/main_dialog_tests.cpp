@@ -241,7 +241,7 @@ TEST_F(GuiTest, ThePopupMenuItsCommandsAndTheLanguages) {
   EXPECT_EQ(top[3]->text().toStdString(), "History archive...");
   EXPECT_EQ(top[3]->data().toInt(), app::kHistoryArchiveCommand);
   EXPECT_TRUE(top[4]->isSeparator());
-  EXPECT_EQ(top[5]->text().toStdString(), "Lorvane のﾊﾞｰｼﾞｮﾝ情報(&A)...");
+  EXPECT_EQ(top[5]->text().toStdString(), "About Lorvane...");
   EXPECT_EQ(top[5]->data().toInt(), 16);
 
   dialog->readButton()->click();
@@ -288,7 +288,7 @@ TEST_F(GuiTest, TheAboutBoxShowsTheVersionTexts) {
     about->accept();
   });
   dialog->CarryOut(app::kAboutCommand);
-  EXPECT_EQ(title, "Lorvaneのﾊﾞｰｼﾞｮﾝ情報");
+  EXPECT_EQ(title, "About Lorvane");
   EXPECT_EQ(product, "Lorvane\nlorvane Version 1.00");
   EXPECT_FALSE(notice.empty());
 }
