@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QListWidget>
+#include <QLocale>
 #include <QMessageBox>
 #include <QTest>
 #include <chrono>
@@ -65,8 +66,8 @@ struct DialogView {
     list = modal->findChild<QListWidget*>();
     for (QPushButton* button : modal->findChildren<QPushButton*>()) {
       if (button->text() == "OK") ok = button;
-      if (button->text() == "キャンセル") cancel = button;
-      if (button->text() == "Scan") scan = button;
+      if (button->text() == "Cancel" || button->text() == "キャンセル") cancel = button;
+      if (button->text() == "Scan" || button->text() == "検索") scan = button;
     }
   }
   Lines Rows() const {
@@ -119,6 +120,21 @@ TEST_F(ReaderDialogTest, BeforeAnyScanTheListIsEmptyAndOkTouchesNothing) {
   EXPECT_TRUE(rows.empty());
   EXPECT_EQ(Sent(0), Lines{});
   EXPECT_EQ(Sent(1), Lines{});
+}
+
+// The dialog speaks the language the host application set as its default locale.
+TEST_F(ReaderDialogTest, TheDialogFollowsTheHostsLanguage) {
+  for (const auto& [language, title] : {std::pair{QLocale::English, "Choose a reader"},
+                                        std::pair{QLocale::Japanese, "リーダーの選択"}}) {
+    QLocale::setDefault(QLocale(language));
+    std::string shown;
+    RunDialog([&](const DialogView& d) {
+      shown = d.dialog->windowTitle().toStdString();
+      d.Click(d.cancel);
+    });
+    EXPECT_EQ(shown, title);
+  }
+  QLocale::setDefault(QLocale::c());
 }
 
 TEST_F(ReaderDialogTest, ChoosingTheSecondReaderOpensIt) {

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <cstring>
 
@@ -25,6 +26,31 @@ constexpr DluRect kReadersLabel{6, 0, 42, 8};
 constexpr DluRect kScan{60, 0, 48, 12};
 constexpr size_t kNameBytes = 255;  // a longer entry name is cut
 
+// The dialog's texts in the language the host application set as its default locale.
+struct DialogTexts {
+  QString title, ok, cancel, readers, scan, error, noCurrent, cannotOpen;
+};
+
+const DialogTexts& Texts() {
+  static const DialogTexts kEnglish = {QStringLiteral("Choose a reader"),
+                                       QStringLiteral("OK"),
+                                       QStringLiteral("Cancel"),
+                                       QStringLiteral("Readers"),
+                                       QStringLiteral("Scan"),
+                                       QStringLiteral("Error"),
+                                       QStringLiteral("Cannot get current reader."),
+                                       QStringLiteral("Cannot open current reader.")};
+  static const DialogTexts kJapanese = {QStringLiteral("リーダーの選択"),
+                                        QStringLiteral("OK"),
+                                        QStringLiteral("キャンセル"),
+                                        QStringLiteral("リーダー"),
+                                        QStringLiteral("検索"),
+                                        QStringLiteral("エラー"),
+                                        QStringLiteral("リーダーが選ばれていません。"),
+                                        QStringLiteral("リーダーを開けませんでした。")};
+  return QLocale().language() == QLocale::Japanese ? kJapanese : kEnglish;
+}
+
 QString EntryText(const char* name) {
   return QString::fromUtf8(name, static_cast<qsizetype>(strnlen(name, kNameBytes)));
 }
@@ -32,24 +58,24 @@ QString EntryText(const char* name) {
 }  // namespace
 
 ReaderSelectionDialog::ReaderSelectionDialog(ReaderChoice& driver) : driver_(driver) {
-  setWindowTitle(QStringLiteral("Dialog"));
+  setWindowTitle(Texts().title);
   setFont(platform::TemplateFont(platform::TemplateFace::kShellDlg, kFontPoints));
   const DialogUnits units(font());
   setFixedSize(units.ToPixels(kWidth, kHeight));
-  ok_ = new QPushButton(QStringLiteral("OK"), this);
+  ok_ = new QPushButton(Texts().ok, this);
   ok_->setGeometry(units.ToPixels(kOk));
   ok_->setDefault(true);
-  cancel_ = new QPushButton(QStringLiteral("キャンセル"), this);
+  cancel_ = new QPushButton(Texts().cancel, this);
   cancel_->setGeometry(units.ToPixels(kCancel));
   cancel_->setAutoDefault(false);
   list_ = new QListWidget(this);
   list_->setGeometry(units.ToPixels(kList));
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  list_->setAccessibleName(QStringLiteral("Readers"));
-  auto* label = new QLabel(QStringLiteral("Readers"), this);
+  list_->setAccessibleName(Texts().readers);
+  auto* label = new QLabel(Texts().readers, this);
   label->setGeometry(units.ToPixels(kReadersLabel));
-  scan_ = new QPushButton(QStringLiteral("Scan"), this);
+  scan_ = new QPushButton(Texts().scan, this);
   scan_->setGeometry(units.ToPixels(kScan));
   scan_->setAutoDefault(false);
   connect(ok_, &QPushButton::clicked, this, &ReaderSelectionDialog::accept);
@@ -76,9 +102,8 @@ void ReaderSelectionDialog::Scan() {
   FillList();
 }
 
-void ReaderSelectionDialog::Error(const char* text) {
-  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"), QString::fromLatin1(text),
-                  QMessageBox::Ok, this);
+void ReaderSelectionDialog::Error(const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, Texts().error, text, QMessageBox::Ok, this);
   box.exec();
 }
 
@@ -86,9 +111,9 @@ void ReaderSelectionDialog::accept() {
   if (driver_.EntryCount() > 0) {
     const int row = list_->currentRow();
     if (row < 0 || !list_->currentItem()->isSelected()) {
-      Error("Cannot get current reader.");
+      Error(Texts().noCurrent);
     } else if (driver_.Reopen(driver_.EntryName(static_cast<uint16_t>(row))) < 0) {
-      Error("Cannot open current reader.");
+      Error(Texts().cannotOpen);
     }
   }
   done(kSelectionOk);

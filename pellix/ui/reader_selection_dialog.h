@@ -24,7 +24,7 @@ class ReaderSelectionDialog final : public QDialog {
  private:
   void FillList();
   void Scan();
-  void Error(const char* text);
+  void Error(const QString& text);
 
   ReaderChoice& driver_;
   QPushButton* ok_;

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLocale>
 #include <QMessageBox>
 #include <cstring>
 #include <filesystem>
@@ -14,7 +15,16 @@
 namespace lorvane::cardimageplugin {
 namespace {
 
-constexpr char kTitle[] = "Card image";
+// The chooser's title and file filter in the language the host application set as its
+// default locale.
+bool InJapanese() { return QLocale().language() == QLocale::Japanese; }
+QString Title() {
+  return InJapanese() ? QStringLiteral("カードイメージ") : QStringLiteral("Card image");
+}
+QString Filter() {
+  return InJapanese() ? QStringLiteral("カードイメージ (*.json *.nfc);;すべてのファイル (*)")
+                      : QStringLiteral("Card images (*.json *.nfc);;All files (*)");
+}
 
 // Why the file cannot be served, or nothing when it can.
 std::optional<std::string> Refusal(const std::filesystem::path& file) {
@@ -30,9 +40,7 @@ std::optional<std::string> Refusal(const std::filesystem::path& file) {
 int Choose(const QString& current, std::string& chosen) {
   QString start = current;
   for (;;) {
-    const QString file =
-        QFileDialog::getOpenFileName(nullptr, QString::fromLatin1(kTitle), start,
-                                     QStringLiteral("Card images (*.json *.nfc);;All files (*)"));
+    const QString file = QFileDialog::getOpenFileName(nullptr, Title(), start, Filter());
     if (file.isEmpty()) return kChoiceCancelled;
     const std::filesystem::path path = file.toStdString();
     const auto refusal = Refusal(path);
@@ -40,8 +48,8 @@ int Choose(const QString& current, std::string& chosen) {
       chosen = path.string();
       return kImageChosen;
     }
-    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kTitle),
-                    QString::fromStdString(*refusal), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Warning, Title(), QString::fromStdString(*refusal),
+                    QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     box.exec();
     start = file;
