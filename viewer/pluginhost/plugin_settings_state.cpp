@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "viewer/pluginhost/plugin_settings_state.h"
 
+#include <algorithm>
+
 namespace lorvane::pluginhost {
 
 // The handlers that can open further modal windows do nothing while one of them runs.
@@ -92,7 +94,14 @@ void PluginSettingsState::Settings(int function) {
   });
 }
 
-void PluginSettingsState::Scan() { host_.Probe(); }
+void PluginSettingsState::Scan() {
+  if (host_.Probe() > 0) return;
+  const auto& outcomes = host_.probeOutcomes();
+  const bool noService = std::any_of(outcomes.begin(), outcomes.end(), [](const auto& outcome) {
+    return outcome.initialize == FELICA_E_NO_CONTEXT;
+  });
+  if (noService) ui_.ShowMessage(noServiceText_, u"Scan", MessageKind::kWarning);
+}
 
 void PluginSettingsState::SelectCurrent() {
   if (selected_ < 0) return;

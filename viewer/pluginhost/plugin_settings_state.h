@@ -51,7 +51,10 @@ class PluginSettingsState {
   // Opens the selected plug-in's own settings for function `function` (0-based; -1 when
   // the combo box has no selection, which does nothing).
   void Settings(int function);
+  // Probes every plug-in again; when none found a reader because the PC/SC service does not
+  // run, says so (the text set below, English until set).
   void Scan();
+  void SetNoServiceText(std::u16string text) { noServiceText_ = std::move(text); }
   // Makes the selected plug-in current; a plug-in without a reader is refused with the
   // warning box.
   void SelectCurrent();
@@ -85,6 +88,7 @@ class PluginSettingsState {
   bool pluginButtonsEnabled_ = false;
   bool functionsEnabled_ = true;
   int functionCount_ = 0;
+  std::u16string noServiceText_ = u"The PC/SC service is not running: install and start pcscd.";
 };
 
 }  // namespace lorvane::pluginhost

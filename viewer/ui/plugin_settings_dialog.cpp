@@ -94,6 +94,8 @@ void SetMark(QRadioButton* button, PluginSettingsState::Mark mark) {
 PluginSettingsDialog::PluginSettingsDialog(pluginhost::FeliCaDLLHost& host, pluginhost::HostUi& ui,
                                            QWidget* parent, const app::LanguageTable* languages)
     : QDialog(parent), state_(host, ui), languages_(languages) {
+  if (languages_ != nullptr)
+    state_.SetNoServiceText(languages_->ReadProblemText(app::ReadProblem::kNoService));
   CreateControls();
   Connect();
   state_.Initialise();

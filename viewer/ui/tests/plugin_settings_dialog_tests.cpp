@@ -205,6 +205,15 @@ TEST_F(PluginDialogTest, ScanWithoutAReaderGreysEveryRow) {
   for (int row = 0; row < 2; ++row) EXPECT_FALSE(dialog_->state().RowAt(row).validReader);
 }
 
+// No reader because no PC/SC service runs: Scan says so instead of leaving a grey list.
+TEST_F(PluginDialogTest, ScanSaysWhenThePcscServiceIsMissing) {
+  Open({"no_service"});
+  ui_.messages.clear();
+  Click(dialog_->scanButton());
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_NE(ui_.messages[0].find("pcscd"), std::string::npos) << ui_.messages[0];
+}
+
 TEST_F(PluginDialogTest, SettingsAndAboutReachThePlugin) {
   Open({"alpha", "no_functions"});
   Choose(1);
