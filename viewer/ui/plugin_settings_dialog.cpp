@@ -39,8 +39,11 @@ constexpr DluRect kScan{60, 5, 45, 10};
 constexpr DluRect kSelect{110, 5, 45, 10};
 constexpr DluRect kNameLabel{10, 5, 50, 10};
 
-const QColor kSelectedBackground(120, 120, 120);
+const QColor kSelectedBackground(60, 60, 60);
 const QColor kNoReaderText(160, 160, 160);
+// On the selection's dark background: white, and a light grey without a reader (5.9 : 1).
+const QColor kSelectedText(255, 255, 255);
+const QColor kSelectedNoReaderText(190, 190, 190);
 
 // A plug-in's row: its name at the row's corner, grey without a reader, in a font twice as
 // heavy when it is the current plug-in, on a dark background behind the text when
@@ -64,10 +67,15 @@ class PluginRowDelegate final : public QStyledItemDelegate {
     painter->save();
     painter->setFont(font);
     constexpr int kAlign = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine;
-    if (option.state & QStyle::State_Selected)
+    const bool selected = (option.state & QStyle::State_Selected) != 0;
+    if (selected)
       painter->fillRect(painter->fontMetrics().boundingRect(option.rect, kAlign, text),
                         kSelectedBackground);
-    painter->setPen(row.validReader ? option.palette.color(QPalette::Text) : kNoReaderText);
+    if (selected) {
+      painter->setPen(row.validReader ? kSelectedText : kSelectedNoReaderText);
+    } else {
+      painter->setPen(row.validReader ? option.palette.color(QPalette::Text) : kNoReaderText);
+    }
     painter->drawText(option.rect, kAlign, text);
     painter->restore();
   }

@@ -176,8 +176,21 @@ TEST_F(PluginDialogTest, SelectTakesOnlyAPluginWithAReader) {
   Click(dialog_->selectButton());
   EXPECT_EQ(ui_.messages, Strings{"Warning|Select DLL have not valid reader."});
   EXPECT_EQ(host_->GetCurrent(), 0);
-  EXPECT_TRUE(HasColour(RowPicture(2), QColor(160, 160, 160)));   // grey text
-  EXPECT_TRUE(HasColour(RowPicture(2), QColor(120, 120, 120)));   // selected
+  // Selected, the grey row stays readable: light grey on a dark background.
+  const QImage selected = RowPicture(2);
+  EXPECT_TRUE(HasColour(selected, QColor(60, 60, 60)));
+  EXPECT_FALSE(HasColour(selected, QColor(120, 120, 120)));  // no grey-on-grey
+  QRect selection;  // the dark background, where the text is drawn
+  for (int y = 0; y < selected.height(); ++y) {
+    for (int x = 0; x < selected.width(); ++x)
+      if (selected.pixelColor(x, y) == QColor(60, 60, 60)) selection |= QRect(x, y, 1, 1);
+  }
+  bool lightText = false;
+  for (int y = selection.top(); y <= selection.bottom(); ++y) {
+    for (int x = selection.left(); x <= selection.right(); ++x)
+      lightText |= selected.pixelColor(x, y).value() >= 150;
+  }
+  EXPECT_TRUE(lightText);
   EXPECT_FALSE(HasColour(RowPicture(1), QColor(160, 160, 160)));  // black text
 
   const QImage regular = RowPicture(1);
