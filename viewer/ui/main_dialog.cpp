@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <string>
@@ -414,6 +415,16 @@ void MainDialog::ShowAbout() {
 }
 
 // ---- Events --------------------------------------------------------------------------------
+
+// On a small screen (or a large scale factor) the window starts no larger than the room the
+// screen has, and may be made as small as that room.
+void MainDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (screen() == nullptr) return;
+  const QSize room = screen()->availableGeometry().size();
+  setMinimumSize(minimumSize().boundedTo(room));
+  if (width() > room.width() || height() > room.height()) resize(size().boundedTo(room));
+}
 
 void MainDialog::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);

@@ -82,6 +82,7 @@ class MainDialog final : public QDialog, private app::LayoutSurface {
   int historyItemHeight() const { return historyItemHeight_; }
 
  protected:
+  void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
