@@ -120,6 +120,10 @@ void MainDialog::CreateControls() {
   imageMarker_->setTextFormat(Qt::PlainText);
   imageMarker_->hide();
 
+  // The heading's last pixels reach into the list's frame: drawn over it, its descenders
+  // ("Payment") are not cut off.
+  historyTitle_->raise();
+  historyTitle_->setAttribute(Qt::WA_TransparentForMouseEvents);
   // The group boxes let the mouse through to the dialog, whose divider lies on their edge.
   infoGroup_->setAttribute(Qt::WA_TransparentForMouseEvents);
   historyGroup_->setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -160,6 +160,16 @@ TEST_F(GuiTest, TheSettingsDialogAndMenuSpeakTheChosenLanguage) {
   EXPECT_EQ(app::BuildPopupMenu(app->languages()).about.text, std::u16string(app::kAboutMenuText));
 }
 
+// The history heading reaches into the list's frame: it is drawn over the list, so its
+// descenders are not cut off.
+TEST_F(GuiTest, TheHistoryHeadingIsDrawnWhole) {
+  auto app = StartApp();
+  auto dialog = OpenDialog(*app);
+  const QObjectList& stack = dialog->children();
+  EXPECT_GT(stack.indexOf(dialog->historyTitle()), stack.indexOf(dialog->historyList()));
+  EXPECT_TRUE(dialog->historyTitle()->geometry().intersects(dialog->historyList()->geometry()));
+}
+
 // A read that shows nothing says why, in the chosen language.
 TEST_F(GuiTest, AReadThatShowsNothingSaysWhy) {
   const fs::path octopus = fs::path(LORVANE_SOURCE_DIR) / "../shared/cards/octopus-tret.json";
