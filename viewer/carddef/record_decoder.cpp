@@ -2,6 +2,7 @@
 // Turning the blocks of a card read into the IDm line and the Infos' text lines.
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -298,7 +299,8 @@ DecodedRow CardDefinition::RowOf(const InfoRecord& info, const RecordSlot& slot)
   DecodedRow row;
   for (size_t k = 0; k < kMaxItems && info.items[k] != 0; ++k)
     row.items.push_back({slot.texts[k], slot.amounts[k]});
-  row.line = info.rows[info.rowsFilled - 1u];
+  if (info.rowsFilled > 0 && info.rowsFilled <= info.rows.size())
+    row.line = info.rows[info.rowsFilled - 1u];
   row.raw.assign(slot.raw.begin(), slot.raw.end());
   return row;
 }
@@ -309,7 +311,8 @@ int16_t CardDefinition::StoreLine(InfoRecord& info, std::u16string_view format,
   std::u16string line = platform::SafeFormat(format, args, lineWidthUnit_);
   if (line.size() > kMaxLineChars) return kOutOfMemory;
   if (line.empty() && !keepEmpty) return 0;
-  if (info.rowsFilled >= info.rows.size()) return 0;
+  // The count is 16 bits wide: a definition asking for more rows keeps the first 65535.
+  if (info.rowsFilled >= info.rows.size() || info.rowsFilled == UINT16_MAX) return 0;
   info.rows[info.rowsFilled++] = std::move(line);
   return 0;
 }
