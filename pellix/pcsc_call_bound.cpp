@@ -2,7 +2,6 @@
 #include "pellix/pcsc_call_bound.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -31,7 +30,7 @@ LONG BoundedEstablishContext(DWORD scope, SCARDCONTEXT* context) {
   auto out = std::make_shared<SCARDCONTEXT>(0);
   const LONG result = BoundedPcscCall(
       [scope, out] { return SCardEstablishContext(scope, nullptr, nullptr, out.get()); });
-  if (result != SCARD_E_TIMEOUT || *out != 0) *context = *out;
+  if (result != SCARD_E_TIMEOUT) *context = *out;  // a call left waiting may still write
   return result;
 }
 
@@ -77,7 +76,7 @@ LONG BoundedConnect(SCARDCONTEXT context, const std::string& reader, DWORD share
   const LONG result = BoundedPcscCall([context, reader, share, protocols, out] {
     return SCardConnect(context, reader.c_str(), share, protocols, &out->card, &out->protocol);
   });
-  if (result != SCARD_E_TIMEOUT || out->card != 0) *card = out->card, *protocol = out->protocol;
+  if (result != SCARD_E_TIMEOUT) *card = out->card, *protocol = out->protocol;
   return result;
 }
 
