@@ -17,6 +17,14 @@ std::u16string Numbered(std::u16string_view stem, size_t n) {
 
 }  // namespace
 
+LanguageTable::LanguageTable()
+    : LanguageList(kCapacity, u"Language.ini"),
+      phrases_(PhraseCatalog(), [this](std::u16string_view key) -> std::optional<std::u16string> {
+        std::u16string text = Text(kPhrasesSection, key, u"");
+        if (text.empty()) return std::nullopt;
+        return text;
+      }) {}
+
 uint16_t LanguageTable::LoadTexts() {
   const auto file = CurrentLanguageFile();
   auto read = [&](std::u16string_view section, const std::u16string& key) {

@@ -8,6 +8,7 @@
 
 #include "viewer/app/archive_texts.h"
 #include "viewer/app/language_list.h"
+#include "viewer/app/phrase_book.h"
 #include "viewer/app/read_outcome.h"
 
 namespace lorvane::app {
@@ -19,7 +20,9 @@ class LanguageTable final : public LanguageList {
   static constexpr uint16_t kCapacity = 200;
   enum Menu { kHelp, kHelpAbout, kLanguage, kSetting, kDllInfo, kDllPath, kSaveCardImage };
 
-  LanguageTable() : LanguageList(kCapacity, u"Language.ini") {}
+  LanguageTable();
+  LanguageTable(const LanguageTable&) = delete;
+  LanguageTable& operator=(const LanguageTable&) = delete;
 
   uint16_t LoadTexts() override;
 
@@ -40,6 +43,11 @@ class LanguageTable final : public LanguageList {
   // always shown) where the language file has none.
   std::u16string Text(std::u16string_view section, std::u16string_view key,
                       std::u16string_view fallback) const;
+  // A text the program composed in English (an error, its reason, a caption) in this
+  // language, through its "Phrases" section; English where the file has no text for it.
+  std::u16string Translate(std::u16string_view english) const {
+    return phrases_.Translate(english);
+  }
   // The language's locale for the toolkit's own texts ("Information", "Locale"; "en" when
   // the file names none).
   const std::u16string& Locale() const { return locale_; }
@@ -55,6 +63,7 @@ class LanguageTable final : public LanguageList {
   std::filesystem::path textsFile_;
   std::u16string locale_;
   ArchiveTexts archive_;
+  PhraseBook phrases_;
 };
 
 }  // namespace lorvane::app

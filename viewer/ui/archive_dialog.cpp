@@ -20,6 +20,7 @@
 
 #include "cardimage/card_image.h"
 #include "platform/file_io.h"
+#include "platform/qt/host_phrases.h"
 #include "viewer/app/archive_view.h"
 #include "viewer/archive/history_csv.h"
 #include "viewer/ui/history_table_model.h"
@@ -125,7 +126,7 @@ void ArchiveDialog::BuildWidgets() {
 
 QString ArchiveDialog::Failure(const std::string& reason) const {
   return Text(texts_.failed)
-      .arg(QString::fromStdString(archiveFile_.string()), QString::fromStdString(reason));
+      .arg(QString::fromStdString(archiveFile_.string()), platform::HostPhrase(reason));
 }
 
 bool ArchiveDialog::Reload() {
@@ -233,7 +234,7 @@ QString ArchiveDialog::WriteCsv(const QString& file) const {
   const std::string error =
       platform::SaveFile(QFile::encodeName(file).toStdString(), archive::HistoriesCsv({shown}),
                          platform::SaveMode::kReplaceOnly);
-  return error.empty() ? QString() : Text(texts_.notSaved).arg(file, QString::fromStdString(error));
+  return error.empty() ? QString() : Text(texts_.notSaved).arg(file, platform::HostPhrase(error));
 }
 
 void ArchiveDialog::ExportCsv() {

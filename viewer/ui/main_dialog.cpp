@@ -17,6 +17,7 @@
 
 #include "pellix/pcsc_call_bound.h"
 #include "platform/qt/dialog_template.h"
+#include "platform/qt/host_phrases.h"
 #include "platform/text_codec.h"
 #include "viewer/app/history_commands.h"
 #include "viewer/app/popup_menu.h"
@@ -71,6 +72,7 @@ MainDialog::MainDialog(app::ViewerApp& app, pluginhost::HostUi& hostUi, Setup se
                        QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      phrases_(app.languages()),
       model_(std::make_unique<app::MainDialogModel>(app, hostUi)),
       hostUi_(hostUi),
       layout_(*this) {
@@ -92,7 +94,6 @@ void MainDialog::CreateControls() {
 
   tabs_ = new TabControl(this);
   tabs_->setGeometry(units.ToPixels(kTabs));
-  tabs_->tabBar()->setAccessibleName(QStringLiteral("Cards"));
   infoGroup_ = new QGroupBox(QStringLiteral("カード情報"), this);
   infoGroup_->setGeometry(units.ToPixels(kInfoGroup));
   infoText_ = new QLabel(this);
@@ -326,7 +327,20 @@ void MainDialog::ApplyLanguage() {
   readButton_->setText(Text(languages().String(2)));
   exitButton_->setText(Text(languages().String(3)));
   historyList_->setAccessibleName(Text(languages().String(5)));
+  tabs_->tabBar()->setAccessibleName(Text(languages().Text(u"Dialog", u"Cards", u"Cards")));
+  NameTabScrollButtons();
   ReloadCardDefinitions();
+}
+
+// The tab bar names its scroll buttons once, when it is made: named again in the language
+// Qt speaks now.
+void MainDialog::NameTabScrollButtons() {
+  const std::pair<const char*, const char*> kButtons[] = {{"ScrollLeftButton", "Scroll Left"},
+                                                          {"ScrollRightButton", "Scroll Right"}};
+  for (const auto& [name, text] : kButtons) {
+    if (auto* button = tabs_->tabBar()->findChild<QWidget*>(QLatin1String(name)))
+      button->setAccessibleName(QTabBar::tr(text));
+  }
 }
 
 void MainDialog::ReloadCardDefinitions() {
@@ -388,8 +402,9 @@ void MainDialog::CarryOut(int command) {
 
 void MainDialog::SaveCardImage() {
   const QString title = Text(languages().MenuText(app::LanguageTable::kSaveCardImage));
-  QString file = QFileDialog::getSaveFileName(this, title, QDir::home().filePath("card.json"),
-                                              QStringLiteral("Card images (*.json)"));
+  QString file = QFileDialog::getSaveFileName(
+      this, title, QDir::home().filePath("card.json"),
+      Text(languages().Text(u"Dialog", u"CardImages", u"Card images (*.json)")));
   if (file.isEmpty()) return;
   if (QFileInfo(file).suffix().isEmpty()) file += QStringLiteral(".json");
   QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -399,7 +414,7 @@ void MainDialog::SaveCardImage() {
   if (saved.result == app::SaveOutcome::kSaved) return;
   QMessageBox::warning(this, QString(title).remove(QStringLiteral("...")),
                        Text(languages().CardImageNotSavedText()) + QStringLiteral("\n\n") +
-                           QString::fromStdString(saved.reason));
+                           platform::HostPhrase(saved.reason));
 }
 
 void MainDialog::ShowArchive() {

@@ -19,6 +19,7 @@
 #include "viewer/app/dialog_layout.h"
 #include "viewer/app/main_dialog_model.h"
 #include "viewer/ui/elided_label.h"
+#include "viewer/ui/phrase_translator.h"
 #include "viewer/ui/tab_control.h"
 
 namespace lorvane::ui {
@@ -106,8 +107,10 @@ class MainDialog final : public QDialog, private app::LayoutSurface {
   void UpdateCaption();
   void AddHistoryLine(const std::u16string& line);
   QString Text(const std::u16string& text) const { return QString::fromStdU16String(text); }
+  void NameTabScrollButtons();
   app::LanguageTable& languages() { return model_->app().languages(); }
 
+  PhraseTranslator phrases_;  // first in, last out: messages of the model's start too
   std::unique_ptr<app::MainDialogModel> model_;
   std::optional<std::filesystem::path> archiveFile_;
   pluginhost::HostUi& hostUi_;

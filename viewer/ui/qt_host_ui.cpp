@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "viewer/ui/phrase_translator.h"
+
 namespace lorvane::ui {
 namespace {
 
@@ -25,8 +27,7 @@ QMessageBox::Icon IconOf(pluginhost::MessageKind kind) {
 
 void ShowMessageBox(QWidget* owner, const std::u16string& text, const std::u16string& caption,
                     pluginhost::MessageKind kind) {
-  QMessageBox box(IconOf(kind), QString::fromStdU16String(caption), QString::fromStdU16String(text),
-                  QMessageBox::Ok, owner);
+  QMessageBox box(IconOf(kind), Phrase(caption), Phrase(text), QMessageBox::Ok, owner);
   box.setTextFormat(Qt::PlainText);
   box.exec();
 }

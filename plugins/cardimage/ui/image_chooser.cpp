@@ -11,6 +11,7 @@
 #include <string>
 
 #include "cardimage/card_image.h"
+#include "platform/qt/host_phrases.h"
 
 namespace lorvane::cardimageplugin {
 namespace {
@@ -48,8 +49,7 @@ int Choose(const QString& current, std::string& chosen) {
       chosen = path.string();
       return kImageChosen;
     }
-    QMessageBox box(QMessageBox::Warning, Title(), QString::fromStdString(*refusal),
-                    QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Warning, Title(), platform::HostPhrase(*refusal), QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     box.exec();
     start = file;

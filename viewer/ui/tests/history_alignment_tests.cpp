@@ -2,20 +2,14 @@
 // History lines in the window, in both shipped languages, for the sample card and every real
 // card: each is the line --read prints, and in the window's font every character starts on
 // the pixel of its display column, so column starts and right-aligned amounts line up.
-#include <QAbstractButton>
-#include <QCoreApplication>
 #include <QFontMetrics>
-#include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
-#include <QLocale>
 #include <QTabBar>
 #include <filesystem>
 #include <set>
 
 #include "platform/text_codec.h"
-#include "viewer/app/popup_menu.h"
-#include "viewer/ui/plugin_settings_dialog.h"
 #include "viewer/ui/tests/gui_fixture.h"
 
 namespace lorvane::ui {
@@ -88,76 +82,6 @@ TEST_F(GuiTest, ACardFromACardImageIsMarkedInTheWindow) {
   dialog->resize(dialog->minimumSize());
   EXPECT_TRUE(dialog->imageMarker()->text().contains(QStringLiteral("sample")));
   EXPECT_EQ(dialog->size(), dialog->minimumSize());
-}
-
-// Qt's own texts follow the window's language, and back.
-TEST_F(GuiTest, QtsOwnTextsFollowTheChosenLanguage) {
-  auto app = StartApp("日本語");
-  auto dialog = OpenDialog(*app);
-  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel").toStdString(), "キャンセル");
-  EXPECT_EQ(QLocale().language(), QLocale::Japanese);
-  dialog->ChooseLanguage(0);  // English
-  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel").toStdString(), "Cancel");
-  EXPECT_EQ(QLocale().language(), QLocale::English);
-}
-
-// Whether a text holds a Japanese character (kana, kanji, full- or half-width forms).
-bool HasJapanese(const QString& text) {
-  for (const QChar c : text) {
-    const char16_t u = c.unicode();
-    if ((u >= 0x3040 && u <= 0x30FF) || (u >= 0x4E00 && u <= 0x9FFF) ||
-        (u >= 0xFF00 && u <= 0xFFEF))
-      return true;
-  }
-  return false;
-}
-
-bool HasHalfWidthKana(const QString& text) {
-  for (const QChar c : text)
-    if (c.unicode() >= 0xFF61 && c.unicode() <= 0xFF9F) return true;
-  return false;
-}
-
-// Every text of a window and its children: titles, labels, buttons, group boxes.
-std::vector<QString> Texts(QWidget& window) {
-  std::vector<QString> texts = {window.windowTitle()};
-  for (QWidget* w : window.findChildren<QWidget*>()) {
-    if (auto* b = qobject_cast<QAbstractButton*>(w)) texts.push_back(b->text());
-    if (auto* l = qobject_cast<QLabel*>(w)) texts.push_back(l->text());
-    if (auto* g = qobject_cast<QGroupBox*>(w)) texts.push_back(g->title());
-    texts.push_back(w->accessibleName());
-  }
-  return texts;
-}
-
-// The plug-in settings dialog and the popup menu in English carry no Japanese, and neither
-// language says "DLL" or uses half-width katakana; a language file without their texts shows
-// the dialog's own.
-TEST_F(GuiTest, TheSettingsDialogAndMenuSpeakTheChosenLanguage) {
-  for (const std::string language : {"English", "日本語"}) {
-    auto app = StartApp(language);
-    auto dialog = OpenDialog(*app);
-    PluginSettingsDialog settings(dialog->model().host(), hostUi_, dialog.get(), &app->languages());
-    std::vector<QString> texts = Texts(settings);
-    const app::PopupMenu menu = app::BuildPopupMenu(app->languages());
-    texts.push_back(QString::fromStdU16String(menu.about.text));
-    for (const auto& item : menu.settings.items)
-      texts.push_back(QString::fromStdU16String(item.text));
-    for (const QString& text : texts) {
-      SCOPED_TRACE(language + ": " + text.toStdString());
-      if (language == "English") {
-        EXPECT_FALSE(HasJapanese(text));
-      }
-      EXPECT_FALSE(HasHalfWidthKana(text));
-      EXPECT_FALSE(text.contains(QStringLiteral("DLL")));
-    }
-  }
-  AddLanguage({});
-  auto app = StartApp("Test");
-  auto dialog = OpenDialog(*app);
-  PluginSettingsDialog settings(dialog->model().host(), hostUi_, dialog.get(), &app->languages());
-  EXPECT_EQ(settings.windowTitle().toStdString(), "ﾀﾞｲｱﾛｸﾞ");
-  EXPECT_EQ(app::BuildPopupMenu(app->languages()).about.text, std::u16string(app::kAboutMenuText));
 }
 
 // The history heading reaches into the list's frame: it is drawn over the list, so its

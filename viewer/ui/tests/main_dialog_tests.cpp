@@ -344,7 +344,8 @@ TEST_F(GuiTest, SavesTheCardShownAsACardImage) {
   std::string text;
   AcceptMessageBox(&text);
   empty->CarryOut(app::kSaveCardImageCommand);
-  EXPECT_EQ(text, "カードイメージを保存できませんでした。\n\nno reader plug-in answered");
+  EXPECT_EQ(text,
+            "カードイメージを保存できませんでした。\n\n応答したリーダー用プラグインがありません");
   EXPECT_EQ(title, "カードイメージを保存...");
   EXPECT_FALSE(fs::exists(Folder() / "none.json"));
 }
