@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QStyleOptionGroupBox>
 #include <QTimer>
 #include <string>
 
@@ -54,6 +55,9 @@ constexpr DluRect kExitButton{193, 236, 66, 24};
 
 // Between the last tab and the card-image marker, and the marker and the frame's edge.
 constexpr int kMarkerGap = 8;
+// From the bottom of a group box's title to the text below its frame line (the line itself
+// and room on either side of it).
+constexpr int kFrameClearance = 6;
 // The history list's items are this much taller than the font's lines.
 constexpr int kHistoryItemExtra = 2;
 
@@ -101,6 +105,7 @@ void MainDialog::CreateControls() {
   infoText_->setTextFormat(Qt::PlainText);
   infoText_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   infoText_->setWordWrap(true);
+  KeepInfoTextBelowItsFrame();
   historyGroup_ = new QGroupBox(QStringLiteral("履歴"), this);
   historyGroup_->setGeometry(units.ToPixels(kHistoryGroup));
   historyTitle_ = new ElidedLabel(this);
@@ -495,6 +500,23 @@ app::Rect MainDialog::ControlRect(Control id) const { return RectOf(control(id)-
 
 void MainDialog::SetControlRect(Control id, const app::Rect& r) {
   control(id)->setGeometry(r.left, r.top, r.width(), r.height());
+  if (id == Control::kInfoText || id == Control::kInfoGroup) KeepInfoTextBelowItsFrame();
+}
+
+// The group box draws its frame below its title, where the template puts the text's first
+// line: the text keeps its place and its lines begin below the frame.
+void MainDialog::KeepInfoTextBelowItsFrame() {
+  QStyleOptionGroupBox option;
+  option.initFrom(infoGroup_);
+  option.text = infoGroup_->title();
+  option.textAlignment = infoGroup_->alignment();
+  option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+  option.lineWidth = 1;
+  // Styles draw the frame's top line through the title or just below it.
+  const QRect title =
+      style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, infoGroup_);
+  const int below = infoGroup_->y() + title.bottom() + kFrameClearance - infoText_->y();
+  infoText_->setContentsMargins(0, std::max(0, below), 0, 0);
 }
 
 void MainDialog::ShowCursor(app::DragCursor cursor) {

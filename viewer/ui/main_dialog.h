@@ -108,6 +108,7 @@ class MainDialog final : public QDialog, private app::LayoutSurface {
   void AddHistoryLine(const std::u16string& line);
   QString Text(const std::u16string& text) const { return QString::fromStdU16String(text); }
   void NameTabScrollButtons();
+  void KeepInfoTextBelowItsFrame();
   app::LanguageTable& languages() { return model_->app().languages(); }
 
   PhraseTranslator phrases_;  // first in, last out: messages of the model's start too

@@ -3,6 +3,7 @@
 // card: each is the line --read prints, and in the window's font every character starts on
 // the pixel of its display column, so column starts and right-aligned amounts line up.
 #include <QFontMetrics>
+#include <QImage>
 #include <QLabel>
 #include <QListWidget>
 #include <QTabBar>
@@ -92,6 +93,40 @@ TEST_F(GuiTest, TheHistoryHeadingIsDrawnWhole) {
   const QObjectList& stack = dialog->children();
   EXPECT_GT(stack.indexOf(dialog->historyTitle()), stack.indexOf(dialog->historyList()));
   EXPECT_TRUE(dialog->historyTitle()->geometry().intersects(dialog->historyList()->geometry()));
+}
+
+// The first line of the card information is drawn below the frame of its group, with room
+// between them: in the window's picture, the frame's top line and the first row of text
+// pixels below it are apart.
+TEST_F(GuiTest, TheCardInformationBeginsBelowItsFrame) {
+  auto app = StartApp("日本語");
+  auto dialog = OpenDialog(*app);
+  ASSERT_TRUE(dialog->ReadCardImageFile(
+      QString::fromStdString((Folder() / "samples/sample-transit.json").string())));
+  const QImage picture = dialog->grab().toImage();
+  const QRect group = dialog->infoGroup()->geometry();
+  const QRect text = dialog->infoText()->geometry();
+  // A row the frame crosses where no text reaches: unlike the rows above it.
+  const auto lineAt = [&](int y) {
+    for (int x = group.right() - 60; x < group.right() - 20; ++x) {
+      const QRgb here = picture.pixel(x, y);
+      if (here != picture.pixel(group.right() - 60, y) || here == picture.pixel(x, y - 2))
+        return false;
+    }
+    return true;
+  };
+  int frame = group.top() + dialog->infoGroup()->fontMetrics().height() / 2;
+  while (frame < text.bottom() && !lineAt(frame)) ++frame;
+  ASSERT_LT(frame, text.bottom());
+  const auto inked = [&](int y) {
+    for (int x = text.left(); x < text.left() + 100; ++x)
+      if (qGray(picture.pixel(x, y)) < 100) return true;
+    return false;
+  };
+  int first = frame + 1;
+  while (first < text.bottom() && !inked(first)) ++first;
+  ASSERT_LT(first, text.bottom());
+  EXPECT_GE(first - frame, 3);
 }
 
 // A read that shows nothing says why, in the chosen language.
