@@ -5,7 +5,8 @@
 In each shipped language: the read button, the tabs, the card-information text and every
 history line are found by role; pressing the button through AT-SPI reads the card, and what
 the tools then read is what `lorvane --read --json` prints for the same card, line for line;
-the exit button closes the program.
+every name the tools read is in the language (no Japanese in English; neither half-width
+katakana nor "DLL" in either); the exit button closes the program.
 
 Usage: atspi_window_test.py <program folder>. Exits 77 (skipped) without Xvfb, a D-Bus
 session, the AT-SPI bus or pyatspi (Debian: xvfb, dbus-daemon, at-spi2-core, python3-pyatspi).
@@ -80,6 +81,25 @@ def descendants(accessible, role):
     return found
 
 
+def all_names(accessible):
+    names = [accessible.name or ""]
+    for child in children(accessible):
+        names.extend(all_names(child))
+    return names
+
+
+def japanese(text):
+    return any("\u3000" <= c <= "\u30ff" or "\u4e00" <= c <= "\u9fff" or "\uff00" <= c <= "\uffef"
+               for c in text)
+
+
+def check_names(window, language):
+    for name in all_names(window):
+        assert "DLL" not in name, f"{language}: {name!r}"
+        assert not any("\uff61" <= c <= "\uff9f" for c in name), f"{language}: {name!r}"
+        assert language != "English" or not japanese(name), f"{language}: {name!r}"
+
+
 def find_window(pyatspi, pid):
     for app in children(pyatspi.Registry.getDesktop(0)):
         try:
@@ -136,6 +156,7 @@ def check_window_reads(pyatspi, program, language):
         info = "\n".join(card["info"])
         assert any(text.rstrip("\n") == info for text in labels), f"no {info!r} in {labels}"
         assert card["title"] in labels, f"no {card['title']!r} in {labels}"
+        check_names(window, language)
 
         leave.queryAction().doAction(0)
         assert viewer.wait(timeout=15) == 0, "the program did not end well"
