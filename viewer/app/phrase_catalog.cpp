@@ -27,6 +27,8 @@ constexpr Phrase kPhrases[] = {
     {u"DefinitionReadError", u".def file read error"},
     {u"NoValidReader", u"Select DLL have not valid reader."},
     {u"CallError", u"%1() error."},
+    {u"PluginVersion", u"Ver %1"},
+    {u"PluginDate", u"Date:%1"},
     {u"SettingsFolderLinks", u"The settings folder %1 %2: symbolic links in it are not followed."},
     {u"NoPluginFromFolder", u"No plug-in is loaded from %1: the folder %2."},
     {u"OtherUsersFolder", u"belongs to another user"},

@@ -58,6 +58,8 @@ TEST_F(PhraseTest, ComposedErrorsReadAsOneJapaneseSentenceWithTheNamesKept) {
        "/x/a.nfc: 3 行目: 4 桁のシステムコードではありません"},
       {"No plug-in is loaded from /tmp/p: the folder is writable by every user.",
        "/tmp/p からはプラグインを読み込みません。このフォルダはすべてのユーザーが書き込めます。"},
+      {"Pellix\nVer 1.0.0\n(c) 2026\nDate:2026-12-01",
+       "Pellix\nバージョン 1.0.0\n(c) 2026\n日付: 2026-12-01"},
       {"Warning", "警告"},
       {"プラグイン情報", "プラグイン情報"},
       // Text no phrase knows stays as it is; so does a line past the bound.
