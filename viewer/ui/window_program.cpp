@@ -37,16 +37,19 @@ bool LoadCardOption(const app::CommandLine& command, MainDialog::Setup& setup) {
 }
 
 // The window as a desktop shows it: its caption bar (icon and caption) above its contents.
+// Drawn in the window's units, on as many pixels as a unit has on its screen.
 QPixmap WindowPicture(QWidget& window) {
   const QPixmap contents = window.grab();
+  const qreal ratio = contents.devicePixelRatio();
   const int captionHeight = window.fontMetrics().height() + 12;
-  QPixmap picture(contents.width(), contents.height() + captionHeight);
+  QPixmap picture(contents.width(), contents.height() + qRound(captionHeight * ratio));
+  picture.setDevicePixelRatio(ratio);
   QPainter painter(&picture);
-  painter.fillRect(0, 0, picture.width(), captionHeight, QColor(0x2b, 0x4c, 0x7e));
+  painter.fillRect(0, 0, window.width(), captionHeight, QColor(0x2b, 0x4c, 0x7e));
   const int iconSize = captionHeight - 8;
   painter.drawPixmap(4, 4, window.windowIcon().pixmap(iconSize));
   painter.setPen(Qt::white);
-  painter.drawText(QRect(iconSize + 10, 0, picture.width() - iconSize - 14, captionHeight),
+  painter.drawText(QRect(iconSize + 10, 0, window.width() - iconSize - 14, captionHeight),
                    Qt::AlignLeft | Qt::AlignVCenter, window.windowTitle());
   painter.drawPixmap(0, captionHeight, contents);
   return picture;
@@ -87,9 +90,10 @@ bool DisplayAvailable() {
 
 int RunWindowProgram(int argc, char** argv, const app::CommandLine& command,
                      const std::string& executable) {
-  // A screenshot needs no display.
+  // A screenshot needs no display (an offscreen platform given with its options is kept).
   if (command.screenshot) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!qgetenv("QT_QPA_PLATFORM").startsWith("offscreen"))
+      qputenv("QT_QPA_PLATFORM", "offscreen");
   } else if (!DisplayAvailable()) {
     std::fputs(
         "lorvane: there is no display to open the window on; print the card with\n"

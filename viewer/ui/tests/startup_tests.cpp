@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The program's start-up and end with its window, as a user meets them.
 #include <QFileDialog>
+#include <QImage>
 #include <QMessageBox>
 
+#include "testing/support/program_runner.h"
 #include "viewer/ui/file_problem_box.h"
 #include "viewer/ui/qt_viewer_shell.h"
 #include "viewer/ui/tests/gui_fixture.h"
@@ -100,6 +102,33 @@ TEST_F(GuiTest, AFileThatCannotBeReadIsShownInABoxOnce) {
   EXPECT_EQ(boxes, std::vector<std::string>{"Error|" + (Folder() / "FeliCaDLL.INI").string() +
                                             ": cannot be read: is a folder, not a file"});
   EXPECT_TRUE(fs::is_directory(Folder() / "FeliCaDLL.INI"));
+}
+
+// A screenshot at a scale factor is the window on as many pixels as the factor gives, drawn
+// whole (not its top-left quarter on a black ground).
+TEST_F(GuiTest, AScreenshotAtAScaleFactorIsDrawnWhole) {
+  const fs::path program = fs::path(LORVANE_BIN_DIR) / "lorvane";
+  const std::string sample = (Folder() / "samples/sample-transit.json").string();
+  // A screen with room for the window at twice its size.
+  const fs::path screen = dir_.Write(
+      "screen.json", R"({"screens": [{"name": "s", "x": 0, "y": 0, "width": 1600, "height": 1200,
+                      "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+  QImage pictures[2];
+  for (int factor : {1, 2}) {
+    const std::string file = (Folder() / ("x" + std::to_string(factor) + ".png")).string();
+    const auto run = lorvane::testing::RunProgramAfter(
+        "QT_QPA_PLATFORM=offscreen:configfile=" + screen.string() +
+            " QT_SCALE_FACTOR=" + std::to_string(factor),
+        program, {"--screenshot", file, "--card", sample});
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_TRUE(pictures[factor - 1].load(QString::fromStdString(file)));
+  }
+  const QImage& one = pictures[0];
+  const QImage& two = pictures[1];
+  EXPECT_NEAR(two.width(), 2 * one.width(), 2);
+  EXPECT_NEAR(two.height(), 2 * one.height(), 2);
+  EXPECT_EQ(two.pixel(two.width() - 4, two.height() - 4),
+            one.pixel(one.width() - 2, one.height() - 2));
 }
 
 }  // namespace
