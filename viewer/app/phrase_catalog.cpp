@@ -28,6 +28,7 @@ constexpr Phrase kPhrases[] = {
     {u"NoValidReader", u"Select DLL have not valid reader."},
     {u"CallError", u"%1() error."},
     {u"PluginVersion", u"Ver %1"},
+    {u"ProgramVersion", u"%1 Version %2"},
     {u"PluginDate", u"Date:%1"},
     {u"SettingsFolderLinks", u"The settings folder %1 %2: symbolic links in it are not followed."},
     {u"NoPluginFromFolder", u"No plug-in is loaded from %1: the folder %2."},

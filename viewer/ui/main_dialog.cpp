@@ -432,7 +432,7 @@ void MainDialog::ShowArchive() {
 }
 
 void MainDialog::ShowAbout() {
-  AboutDialog about(Text(model_->app().AboutProductText()), Text(model_->app().AboutNoticeText()),
+  AboutDialog about(Phrase(model_->app().AboutProductText()), Text(model_->app().AboutNoticeText()),
                     this);
   about.setWindowTitle(Text(languages().Text(u"Dialog", u"AboutCaption", kAboutTitle)));
   about.exec();

@@ -60,6 +60,7 @@ TEST_F(PhraseTest, ComposedErrorsReadAsOneJapaneseSentenceWithTheNamesKept) {
        "/tmp/p からはプラグインを読み込みません。このフォルダはすべてのユーザーが書き込めます。"},
       {"Pellix\nVer 1.0.0\n(c) 2026\nDate:2026-12-01",
        "Pellix\nバージョン 1.0.0\n(c) 2026\n日付: 2026-12-01"},
+      {"Lorvane\nlorvane Version 1.00", "Lorvane\nlorvane バージョン 1.00"},
       {"Warning", "警告"},
       {"プラグイン情報", "プラグイン情報"},
       // Text no phrase knows stays as it is; so does a line past the bound.
