@@ -17,9 +17,10 @@ declare -A seeds=(
   [pcsc_framing]=""
   [plugin_boundary]=""
   [transparent_answer]=""
+  [phrase_book]=""
 )
 for target in ini definition card_image pellix_reply registry_profile pcsc_framing plugin_boundary \
-  transparent_answer; do
+  transparent_answer phrase_book; do
   mkdir -p "$work/$target"
   # shellcheck disable=SC2086
   "$build/fuzz/${target}_fuzzer" -max_total_time="$seconds" -max_len=8192 -rss_limit_mb=4096 \

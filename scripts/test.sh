@@ -27,7 +27,7 @@ if [ "$seconds" -gt 0 ]; then
     -DLORVANE_FUZZ=ON -DLORVANE_SANITIZE=ON -DLORVANE_TESTS=OFF >/dev/null
   cmake --build build-fuzz -j "$(nproc)" --target ini_fuzzer definition_fuzzer card_image_fuzzer \
     pellix_reply_fuzzer registry_profile_fuzzer pcsc_framing_fuzzer plugin_boundary_fuzzer \
-    transparent_answer_fuzzer scripted_plugin
+    transparent_answer_fuzzer phrase_book_fuzzer scripted_plugin
   scripts/fuzz.sh build-fuzz "$seconds"
 fi
 echo "== all checks passed"
