@@ -13,8 +13,11 @@ namespace lorvane::platform {
 
 inline constexpr char kHostPhrasesContext[] = "lorvane-phrases";
 
+// A text with a NUL in it (which the translators' interface would cut there) is shown as it
+// is.
 inline QString HostPhrase(std::string_view english) {
   const QByteArray text(english.data(), static_cast<qsizetype>(english.size()));
+  if (text.contains('\0')) return QString::fromUtf8(text);
   return QCoreApplication::translate(kHostPhrasesContext, text.constData());
 }
 
