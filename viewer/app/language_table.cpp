@@ -20,10 +20,21 @@ std::u16string Numbered(std::u16string_view stem, size_t n) {
 LanguageTable::LanguageTable()
     : LanguageList(kCapacity, u"Language.ini"),
       phrases_(PhraseCatalog(), [this](std::u16string_view key) -> std::optional<std::u16string> {
-        std::u16string text = Text(kPhrasesSection, key, u"");
-        if (text.empty()) return std::nullopt;
-        return text;
+        const auto found = phraseTexts_.find(key);
+        if (found == phraseTexts_.end()) return std::nullopt;
+        return found->second;
       }) {}
+
+// Read with the other texts, so that translating reads no file (it runs inside the toolkit's
+// translation, where a message about the file could not be shown).
+void LanguageTable::LoadPhraseTexts(const std::filesystem::path& file) {
+  phraseTexts_.clear();
+  for (const Phrase& phrase : PhraseCatalog()) {
+    std::u16string text =
+        platform::GetProfileString(kPhrasesSection, phrase.key, u"", kTextChars, file);
+    if (!text.empty()) phraseTexts_.emplace(phrase.key, std::move(text));
+  }
+}
 
 uint16_t LanguageTable::LoadTexts() {
   const auto file = CurrentLanguageFile();
@@ -44,6 +55,7 @@ uint16_t LanguageTable::LoadTexts() {
     strings_[i] = read(u"String", Numbered(u"STRING", i + 1));
   cardImage_ = read(u"Message", std::u16string(kCardImageKey));
   archive_ = LoadArchiveTexts(file);
+  LoadPhraseTexts(file);
   textsFile_ = file;
   locale_ = platform::GetProfileString(u"Information", u"Locale", u"en", kTextChars, file);
   return 0;

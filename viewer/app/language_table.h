@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <map>
 
 #include "viewer/app/archive_texts.h"
 #include "viewer/app/language_list.h"
@@ -55,6 +56,8 @@ class LanguageTable final : public LanguageList {
   const ArchiveTexts& archiveTexts() const { return archive_; }
 
  private:
+  void LoadPhraseTexts(const std::filesystem::path& file);
+
   std::array<std::u16string, 6> strings_;
   std::array<std::u16string, 2> messages_;
   std::array<std::u16string, 7> menu_;
@@ -63,6 +66,7 @@ class LanguageTable final : public LanguageList {
   std::filesystem::path textsFile_;
   std::u16string locale_;
   ArchiveTexts archive_;
+  std::map<std::u16string, std::u16string, std::less<>> phraseTexts_;
   PhraseBook phrases_;
 };
 

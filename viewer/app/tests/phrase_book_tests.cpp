@@ -97,6 +97,7 @@ TEST_F(PhraseTest, APhraseWithoutATextStaysEnglishAndItsPartsAreStillTranslated)
             "/f: cannot be read: DENIED");
   dir.Write("Test/Language.ini", "[Information]\nApplication=lorvane\nName=Test\n");
   platform::ClearProfileCache();
+  ASSERT_EQ(table.LoadLanguages(u"lorvane", dir.path(), u"Test"), kLanguageOk);
   for (const Phrase& phrase : PhraseCatalog())
     EXPECT_EQ(table.Translate(phrase.english), phrase.english) << U8(phrase.key);
 }
