@@ -10,7 +10,7 @@
 
 namespace lorvane::platform {
 
-// Empty when `folder` is the user's own; else why not ("is writable by other users"). A
+// Empty when `folder` is the user's own; else why not ("is writable by every user"). A
 // folder that does not exist is no one's: it holds nothing to load or follow.
 std::string FolderTrustProblem(const std::filesystem::path& folder);
 

@@ -3,6 +3,7 @@
 
 #include "platform/ini_profile.h"
 #include "platform/text_codec.h"
+#include "viewer/pluginhost/plugin_settings_state.h"
 
 namespace lorvane::app {
 namespace {
@@ -76,8 +77,7 @@ std::u16string LanguageTable::ReadProblemText(ReadProblem problem) const {
   static constexpr Entry kTexts[] = {
       {ReadProblem::kNoDefinitions, u"NoDefinitions",
        u"There is no card definition for this language."},
-      {ReadProblem::kNoService, u"NoService",
-       u"The PC/SC service is not running: install and start pcscd."},
+      {ReadProblem::kNoService, u"NoService", pluginhost::kNoServiceText},
       {ReadProblem::kServiceHung, u"ServiceHung",
        u"The PC/SC service does not answer: restart it (sudo systemctl restart pcscd), then "
        u"start Lorvane again."},
@@ -89,9 +89,7 @@ std::u16string LanguageTable::ReadProblemText(ReadProblem problem) const {
   if (problem == ReadProblem::kNone) return {};
   if (problem == ReadProblem::kUnrecognised) return Message(2);
   for (const Entry& entry : kTexts) {
-    if (entry.problem == problem)
-      return platform::GetProfileString(u"Message", entry.key, entry.english, kTextChars,
-                                        textsFile_);
+    if (entry.problem == problem) return Text(u"Message", entry.key, entry.english);
   }
   return {};
 }

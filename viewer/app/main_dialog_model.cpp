@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "viewer/app/main_dialog_model.h"
 
-#include <algorithm>
-
 #include <chrono>
 
 #include "cardimage/card_image_reader.h"
@@ -73,11 +71,7 @@ ReadProblem MainDialogModel::Problem() const {
   if (definitions_.empty()) return ReadProblem::kNoDefinitions;
   if (!servedImage_ && host_->GetCurrentFunction() < 0) {
     if (pellix::PcscServiceHung()) return ReadProblem::kServiceHung;
-    const auto& outcomes = host_->probeOutcomes();
-    const bool noService = std::any_of(outcomes.begin(), outcomes.end(), [](const auto& o) {
-      return o.initialize == FELICA_E_NO_CONTEXT;
-    });
-    return noService ? ReadProblem::kNoService : ReadProblem::kNoPlugin;
+    return host_->ProbeFoundNoService() ? ReadProblem::kNoService : ReadProblem::kNoPlugin;
   }
   if (lastOutcome_.cardsFound > 0 || lastOutcome_.unrecognisedCard)
     return ReadProblem::kUnrecognised;

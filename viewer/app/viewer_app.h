@@ -68,7 +68,6 @@ class ViewerApp {
   // stored language name. False when no language could be loaded ("Language Initialize
   // Error!"); the settings file is then left alone.
   bool Start(const std::optional<std::u16string>& languageOverride = std::nullopt);
-  // Writes the settings file with the language selected now.
   // Saves the settings; a language given for this run only (--language) is not saved, the
   // stored one is, unless a language was chosen in the window since.
   bool SaveSettings() const;

@@ -80,6 +80,11 @@ bool FeliCaDLLHost::PrepareEntry(uint16_t index, uint16_t function,
   return true;
 }
 
+bool FeliCaDLLHost::ProbeFoundNoService() const {
+  return std::any_of(probeOutcomes_.begin(), probeOutcomes_.end(),
+                     [](const ProbeOutcome& o) { return o.initialize == FELICA_E_NO_CONTEXT; });
+}
+
 int32_t FeliCaDLLHost::Probe() {
   int32_t firstPlugin = -1;
   int32_t firstFunction = -1;

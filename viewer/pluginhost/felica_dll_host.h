@@ -37,6 +37,8 @@ class FeliCaDLLHost : public DLLHost {
   // Tries every plug-in's functions for a reader; 1 when one answered.
   int32_t Probe();
   const std::vector<ProbeOutcome>& probeOutcomes() const { return probeOutcomes_; }
+  // Whether the last probe found a plug-in that could not reach the PC/SC service.
+  bool ProbeFoundNoService() const;
   void SaveSettings();
   // The reader the current plug-in's own settings chose: the text its first setting entry
   // holds, when that is a non-empty, terminated, printable text.

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "viewer/pluginhost/plugin_settings_state.h"
 
-#include <algorithm>
-
 namespace lorvane::pluginhost {
 
 // The handlers that can open further modal windows do nothing while one of them runs.
@@ -96,11 +94,7 @@ void PluginSettingsState::Settings(int function) {
 
 void PluginSettingsState::Scan() {
   if (host_.Probe() > 0) return;
-  const auto& outcomes = host_.probeOutcomes();
-  const bool noService = std::any_of(outcomes.begin(), outcomes.end(), [](const auto& outcome) {
-    return outcome.initialize == FELICA_E_NO_CONTEXT;
-  });
-  if (noService) ui_.ShowMessage(noServiceText_, u"Scan", MessageKind::kWarning);
+  if (host_.ProbeFoundNoService()) ui_.ShowMessage(noServiceText_, u"Scan", MessageKind::kWarning);
 }
 
 void PluginSettingsState::SelectCurrent() {

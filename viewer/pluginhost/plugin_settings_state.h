@@ -15,6 +15,9 @@ namespace lorvane::pluginhost {
 
 inline constexpr char16_t kNoValidReaderText[] = u"Select DLL have not valid reader.";
 inline constexpr char16_t kNoValidReaderCaption[] = u"Warning";
+// That no PC/SC service runs, in English ("Message", "NoService" in a language file).
+inline constexpr char16_t kNoServiceText[] =
+    u"The PC/SC service is not running: install and start pcscd.";
 
 class PluginSettingsState {
  public:
@@ -88,7 +91,7 @@ class PluginSettingsState {
   bool pluginButtonsEnabled_ = false;
   bool functionsEnabled_ = true;
   int functionCount_ = 0;
-  std::u16string noServiceText_ = u"The PC/SC service is not running: install and start pcscd.";
+  std::u16string noServiceText_ = kNoServiceText;
 };
 
 }  // namespace lorvane::pluginhost

@@ -10,10 +10,13 @@ namespace lorvane::ui {
 namespace {
 
 QTranslator* g_installed = nullptr;  // the translation installed last, owned by the app
+QString g_applied;                   // the locale applied last
 
 }  // namespace
 
 bool ApplyQtLanguage(const QString& locale) {
+  if (locale == g_applied) return g_installed != nullptr;
+  g_applied = locale;
   QLocale::setDefault(QLocale(locale));
   if (g_installed != nullptr) {
     QCoreApplication::removeTranslator(g_installed);

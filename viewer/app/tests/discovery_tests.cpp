@@ -72,13 +72,18 @@ TEST(DefinitionDiscovery, AtMostTwentyDefinitions) {
   EXPECT_TRUE(LoadCardDefinitions(dir.path() / "missing").empty());
 }
 
-TEST(ViewerSettings, FirstRunWritesDefaultsAndCarriesWindowKeysThrough) {
-  TempDir dir;
-  const auto exe = dir.path() / "lorvane";
+// A portable program folder's two languages, English and 日本語.
+void WriteTwoLanguages(TempDir& dir) {
   dir.Write("Define/Language/English/Language.ini",
             "[Information]\nApplication=lorvane\nName=English\n");
   dir.Write("Define/Language/Japanese/Language.ini",
             "[Information]\nApplication=lorvane\nName=日本語\n");
+}
+
+TEST(ViewerSettings, FirstRunWritesDefaultsAndCarriesWindowKeysThrough) {
+  TempDir dir;
+  const auto exe = dir.path() / "lorvane";
+  WriteTwoLanguages(dir);
   {
     ViewerApp app(exe);
     ASSERT_TRUE(app.Start(u"日本語"));
@@ -107,10 +112,7 @@ TEST(ViewerSettings, FirstRunWritesDefaultsAndCarriesWindowKeysThrough) {
 TEST(ViewerSettings, ALanguageGivenForOneRunIsNotSaved) {
   TempDir dir;
   const auto exe = dir.path() / "lorvane";
-  dir.Write("Define/Language/English/Language.ini",
-            "[Information]\nApplication=lorvane\nName=English\n");
-  dir.Write("Define/Language/Japanese/Language.ini",
-            "[Information]\nApplication=lorvane\nName=日本語\n");
+  WriteTwoLanguages(dir);
   dir.Write("lorvane.INI", "[Property]\nLanguage=English\n");
   ViewerApp app(exe);
   ASSERT_TRUE(app.Start(u"日本語"));
