@@ -13,7 +13,9 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
+#include <QRadioButton>
 #include <QRegularExpression>
+#include <QStyle>
 #include <QTabBar>
 #include <set>
 
@@ -173,6 +175,44 @@ TEST_F(WindowLanguageTest, NoEnglishWordInTheJapaneseWindow) {
   for (const auto& phrase : app::PhraseCatalog()) texts.push_back(Phrase(phrase.english));
   for (const QString& text : texts)
     EXPECT_EQ(EnglishWords(text), QStringList()) << text.toStdString();
+}
+
+// The width a button's text needs beyond the text itself: a push button's frame and margins,
+// a radio button's indicator and the space after it.
+int ButtonChrome(const QAbstractButton& button) {
+  const QStyle& style = *button.style();
+  if (qobject_cast<const QRadioButton*>(&button) != nullptr)
+    return style.pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, &button) +
+           style.pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, &button);
+  return 2 * (style.pixelMetric(QStyle::PM_ButtonMargin, nullptr, &button) / 2 +
+              style.pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, &button));
+}
+
+// No text of the main window or the plug-in settings dialog is cut by its control, in either
+// language.
+TEST_F(GuiTest, EveryControlShowsItsWholeText) {
+  for (const std::string language : {"English", "日本語"}) {
+    auto app = StartApp(language);
+    auto dialog = OpenDialog(*app);
+    PluginSettingsDialog settings(dialog->model().host(), hostUi_, dialog.get(), &app->languages());
+    for (QWidget* window :
+         {static_cast<QWidget*>(dialog.get()), static_cast<QWidget*>(&settings)}) {
+      for (const QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+        if (button->text().isEmpty() || button->parent() != window) continue;
+        SCOPED_TRACE(language + ": " + button->text().toStdString());
+        const int needed =
+            button->fontMetrics().horizontalAdvance(button->text()) + ButtonChrome(*button);
+        EXPECT_LE(needed, button->width());
+      }
+      for (const QLabel* label : window->findChildren<QLabel*>()) {
+        if (label->wordWrap() || label->text().contains('\n') || !label->isVisibleTo(window))
+          continue;
+        SCOPED_TRACE(language + ": " + label->text().toStdString());
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()),
+                  label->contentsRect().width());
+      }
+    }
+  }
 }
 
 // The settings dialog and menu of a language file without their texts show the dialog's own.
